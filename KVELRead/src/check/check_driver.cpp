@@ -1,0 +1,70 @@
+// KVELCheckFormat: reset the per-check-run state and run the three checkers.
+#include <algorithm>
+#include <iterator>
+
+#include "KVELRead.h"
+#include "check/checkers.h"
+#include "interface/reader_state.h"
+
+namespace kvel {
+
+CheckRun g_run;
+BeatBarState g_beatBar{-1, 0, true};
+
+const unsigned char* eventAtPosition(uint64_t position) {
+    const uint64_t at = uint64_t{g_run.firstEventOffset} + position;
+    return at + kEventRecordSize <= g_run.held ? g_run.image + at : nullptr;
+}
+
+const unsigned char* readableRecord(uint64_t index) {
+    const uint64_t at = uint64_t{g_run.firstEventOffset} + kEventRecordSize * index;
+    return at + kEventRecordSize <= g_run.imageEnd ? g_run.image + at : nullptr;
+}
+
+const unsigned char* zoneFrame() { return g_reader.zoneSubFrame; }
+uint16_t zoneCount() { return readHost16(g_reader.zoneSubFrame + zs::zoneCount); }
+const unsigned char* zoneRecord(uint32_t index) {
+    return g_reader.zoneSubFrame + zs::records + uint64_t{kZoneRecordSize} * index;
+}
+const unsigned char* eventFrame() { return g_reader.eventSubFrame; }
+
+namespace {
+
+void resetRun(int suppressWarnings, int allowUserCategories) {
+    g_run.suppressWarnings = suppressWarnings != 0;
+    g_run.allowUserCategories = allowUserCategories != 0;
+    g_run.startEventPosition = -1;
+    g_run.endEventPosition = -1;
+    g_run.totalBarCount = 0;
+    g_run.zoneEventCount = 0;
+    g_run.zoneTerminator = 0;
+    g_run.keyChanges = g_run.tempoChanges = g_run.meterChanges = 0;
+    g_run.firstEventOffset = static_cast<uint32_t>(g_reader.firstEvent - g_reader.buffer);
+    g_run.eventSubFrameOffset = static_cast<uint32_t>(g_reader.eventSubFrame - g_reader.buffer);
+    std::fill(std::begin(g_run.previousPosition), std::end(g_run.previousPosition), kNoPreviousPosition);
+    std::fill(std::begin(g_run.categoryCounts), std::end(g_run.categoryCounts), 0u);
+    g_run.zoneSubFrameOffset = kZoneSubFrameOffset;
+    std::fill(std::begin(g_run.declared), std::end(g_run.declared), uint8_t{0});
+    g_beatBar = BeatBarState{-1, 0, true};
+
+    g_run.image = g_reader.buffer;
+    g_run.held = g_reader.heldSize;
+    const uint64_t declaredEnd = uint64_t{kMainHeaderSize} + readHost32(g_reader.mainHeader + mh::totalFrameSize);
+    g_run.imageEnd = std::min(declaredEnd, g_run.held);
+}
+
+}  // namespace
+}  // namespace kvel
+
+extern "C" KVEL_API int KVELCheckFormat(int suppressWarnings, int allowUserCategories) {
+    // Nothing loaded (or an image refused for its signature): nothing to read.
+    if (!kvel::framesLoaded()) {
+        kvel::appendError(kvel::kCannotRead, kvel::kNoOffset);
+        return -1;
+    }
+    kvel::resetRun(suppressWarnings, allowUserCategories);
+    int32_t result = kvel::checkMainHeader();
+    result += kvel::checkZones();
+    result += kvel::checkEventSubFrame();
+    return result;
+}

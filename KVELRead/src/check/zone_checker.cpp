@@ -1,0 +1,119 @@
+// The zone checker: size, count, numbering and every event position that a
+// zone record holds; then each zone's values (zone_values.cpp).
+#include "check/checkers.h"
+#include "interface/reader_state.h"
+
+namespace kvel {
+namespace {
+
+constexpr uint32_t kOutlineCategory = 47;
+constexpr uint32_t kZoneEventCode = 1;
+
+bool isOutline(uint32_t value, uint32_t code) {
+    return ((value >> 24) & 0x7F) == kOutlineCategory && (value & 0x7F) == code;
+}
+
+uint32_t zoneNumberOf(uint32_t value) { return (value >> 7) & 0xFFFF; }
+
+struct ZoneCheck {
+    uint32_t bound;  // B: positions above it are not read
+    Tally tally;
+
+    // The value word at `position`, or false when the position is above B or
+    // its record is not held; both read as "does not point at the event".
+    bool valueAt(uint32_t position, uint32_t& value) const {
+        if (position > bound) return false;
+        const unsigned char* record = eventAtPosition(position);
+        if (!record) return false;
+        value = readHost32(record + ev::value);
+        return true;
+    }
+
+    bool pointsAt(uint32_t position, uint32_t code) const {
+        uint32_t value = 0;
+        return valueAt(position, value) && isOutline(value, code);
+    }
+
+    uint32_t eventFileOffset(uint32_t position) const { return g_run.firstEventOffset + position; }
+
+    // A fade position: alignment, then the outline event it must point at.
+    void fade(uint32_t position, uint32_t fieldOffset, int32_t misaligned, int32_t wrongEvent,
+              uint32_t code) {
+        if (position == kNoPosition) return;
+        if (position % kEventRecordSize != 0) tally.error(misaligned, fieldOffset, 1, position);
+        if (!pointsAt(position, code)) tally.error(wrongEvent, fieldOffset, 1, position);
+    }
+
+    void zone(uint32_t i, uint32_t count, const unsigned char* record, const unsigned char* previous);
+};
+
+void ZoneCheck::zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous) {
+    const uint32_t r = g_run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
+    const uint16_t number = readHost16(R + zr::zoneNumber);
+    const uint32_t start = readHost32(R + zr::zoneStart);
+    const uint32_t end = readHost32(R + zr::zoneEnd);
+    const bool last = i + 1 == count;
+
+    if (number != i) tally.error(-2002, r, 2, i, number);
+
+    if (start % kEventRecordSize != 0) tally.error(-2003, r + zr::zoneStart, 1, start);
+    uint32_t value = 0;
+    if (!valueAt(start, value) || !isOutline(value, kZoneEventCode))
+        tally.error(-2004, r + zr::zoneStart, 2, start, eventFileOffset(start));
+    else if (zoneNumberOf(value) != i)
+        tally.error(-3604, eventFileOffset(start), 2, i, zoneNumberOf(value));
+
+    if (end % kEventRecordSize != 0) tally.error(-2005, r + zr::zoneEnd, 1, end);
+    if (!valueAt(end, value)) {
+        tally.error(-2006, r + zr::zoneEnd, 2, end, eventFileOffset(end));
+    } else {
+        if (!isOutline(value, kZoneEventCode))
+            tally.error(-2006, r + zr::zoneEnd, 2, end, eventFileOffset(end));
+        else if (zoneNumberOf(value) != i + 1 && !last)
+            tally.error(-3604, eventFileOffset(end), 2, i + 1, zoneNumberOf(value));
+        // The terminator test reads the same value word, zone event or not.
+        if (zoneNumberOf(value) != 0xFFFF && last) tally.error(-2008, r + zr::zoneEnd, 1, end);
+    }
+
+    if (start >= end) tally.error(-2009, r + zr::zoneStart, 2, end, start);
+    if (previous && readHost32(previous + zr::zoneEnd) != start)
+        tally.error(-2029, r + zr::zoneStart, 2, start, end);
+
+    const uint32_t fadeInStart = readHost32(R + zr::fadeInStart);
+    const uint32_t fadeInEnd = readHost32(R + zr::fadeInEnd);
+    fade(fadeInStart, r + zr::fadeInStart, -2010, -2014, 32);
+    fade(fadeInEnd, r + zr::fadeInEnd, -2011, -2015, 33);
+    if (fadeInStart != kNoPosition && fadeInEnd != kNoPosition && fadeInStart >= fadeInEnd)
+        tally.error(-2018, r + zr::fadeInStart, 2, fadeInEnd, fadeInStart);
+
+    const uint32_t fadeOutStart = readHost32(R + zr::fadeOutStart);
+    const uint32_t fadeOutEnd = readHost32(R + zr::fadeOutEnd);
+    fade(fadeOutStart, r + zr::fadeOutStart, -2012, -2016, 40);
+    fade(fadeOutEnd, r + zr::fadeOutEnd, -2013, -2017, 41);
+    if (fadeOutStart != kNoPosition && fadeOutEnd != kNoPosition && fadeOutStart >= fadeOutEnd)
+        tally.error(-2019, r + zr::fadeOutEnd, 2, fadeOutEnd, fadeOutStart);
+
+    tally.result += checkZoneValues(R, i);
+}
+
+}  // namespace
+
+int32_t checkZones() {
+    const unsigned char* frame = zoneFrame();
+    const uint32_t frameSize = readHost32(frame + zs::frameSize);
+    const uint16_t count = zoneCount();
+    const uint32_t totalFrameSize = readHost32(g_reader.mainHeader + mh::totalFrameSize);
+    ZoneCheck check{totalFrameSize - frameSize - kEventRecordSize, {}};
+
+    const uint32_t expected = kZoneRecordSize * count + 2;
+    if (frameSize != expected) check.tally.error(-2027, g_run.zoneSubFrameOffset, 2, expected, frameSize);
+    if (count == 0) {
+        check.tally.error(-2001, g_run.zoneSubFrameOffset + zs::zoneCount);
+        return check.tally.result;
+    }
+    for (uint32_t i = 0; i < count; ++i)
+        check.zone(i, count, zoneRecord(i), i > 0 ? zoneRecord(i - 1) : nullptr);
+    return check.tally.result;
+}
+
+}  // namespace kvel

@@ -1,0 +1,14 @@
+// Stand-in for the DLL entry point: on platforms without one, the reader
+// state is set up by static initialisation when the library is loaded.
+#include "interface/message_table.h"
+#include "interface/reader_state.h"
+
+namespace {
+
+struct ProcessAttach {
+    ProcessAttach() { kvel::processAttach(kvel::messageTableModule()); }
+};
+
+const ProcessAttach attachOnLoad;
+
+}  // namespace

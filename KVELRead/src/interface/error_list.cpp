@@ -1,0 +1,43 @@
+#include "interface/error_list.h"
+
+#include "KVELRead.h"
+#include "interface/reader_state.h"
+
+namespace kvel {
+
+void appendError(int32_t code, int32_t offset, int32_t paramCount, uint32_t p1, uint32_t p2,
+                 uint32_t p3, uint32_t p4) {
+    ErrorList& list = g_reader.errors;
+    if (list.count < kErrorCapacity) {
+        list.records[list.count++] = ErrorRecord{code, offset, paramCount, {p1, p2, p3, p4}};
+    } else {
+        list.records[kErrorCapacity - 1] = ErrorRecord{kTooManyErrors, kNoOffset, 0, {0, 0, 0, 0}};
+    }
+}
+
+void clearErrors() {
+    g_reader.errors.count = 0;
+    g_reader.errors.cursor = 0;
+}
+
+}  // namespace kvel
+
+using kvel::g_reader;
+
+extern "C" {
+
+KVEL_API int KVELGetErrorCount(void) { return g_reader.errors.count; }
+
+KVEL_API int KVELGetFirstError(void) {
+    if (g_reader.errors.count == 0) return 0;
+    g_reader.errors.cursor = 1;
+    return g_reader.errors.records[0].code;
+}
+
+KVEL_API int KVELGetNextError(void) {
+    kvel::ErrorList& list = g_reader.errors;
+    if (list.cursor >= list.count) return 0;
+    return list.records[list.cursor++].code;
+}
+
+}  // extern "C"

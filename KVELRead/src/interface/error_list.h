@@ -1,0 +1,42 @@
+// The error list: a fixed array of 1000 records with one append path.
+#pragma once
+
+#include <cstdint>
+
+namespace kvel {
+
+struct ErrorRecord {
+    int32_t code;
+    int32_t offset;
+    int32_t paramCount;
+    uint32_t param[4];
+};
+
+constexpr int kErrorCapacity = 1000;
+constexpr int32_t kNoOffset = -1;
+
+struct ErrorList {
+    ErrorRecord records[kErrorCapacity];
+    int count;
+    int cursor;
+};
+
+// The one append operation. At the cap the last record becomes the overflow
+// record (-2), so a full list keeps its first 999 records. Never fails and
+// never allocates, so it is safe on every failure path.
+void appendError(int32_t code, int32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
+                 uint32_t p2 = 0, uint32_t p3 = 0, uint32_t p4 = 0);
+
+// Empties the list (count and read cursor 0); records are not erased.
+void clearErrors();
+
+// General codes of the library interface and loaders.
+enum GeneralCode : int32_t {
+    kTooManyErrors = -2,
+    kCannotOpen = -3,
+    kCannotRead = -4,
+    kCannotAllocate = -5,
+    kStillOpen = -7,
+};
+
+}  // namespace kvel
