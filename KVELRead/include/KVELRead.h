@@ -175,6 +175,20 @@ KVEL_API int KVELOpenFile(const char* path, KVEL_MAIN_HEADER* header);
  * -5 (the read came up short, or no scratch memory). */
 KVEL_API int KVELOpenFile2(const char* path);
 
+/* The same as KVELSetBuffer, for an image of `size` bytes: no conversion,
+ * copy, view or check reads or writes at or beyond image + size, whatever
+ * the image's size and count fields say.
+ * Returns 0, or -1:
+ *   - size below 20 (no room for the main header): appends -4; nothing is
+ *     loaded afterwards;
+ *   - wrong signature: as KVELSetBuffer, no record;
+ *   - a frame that does not fit within `size` (a zone record, the event
+ *     sub-frame header, the category table, the body size word or an event
+ *     record that eventBodySize promises): appends -4, like a short read of
+ *     a file; nothing is loaded afterwards, and the frames before the one
+ *     that did not fit are left converted. */
+KVEL_API int KVELSetBufferWithSize(const void* image, size_t size, KVEL_MAIN_HEADER* header);
+
 /* Adopts the caller's complete file image as the current image and converts
  * it to host order in place; nothing is copied or allocated, and the library
  * never releases it. The caller keeps it alive, hands each image over only
@@ -244,6 +258,19 @@ KVEL_API KVEL_EVENT* KVELGetFirstEvent(void);
  * The error list
  * ---------------------------------------------------------------------- */
 
+/* One diagnostic. code is minus the message id; offset is the file offset
+ * concerned, or -1; param1..param4 are the values of the message's
+ * conversions (paramCount of them; the others are 0). */
+typedef struct KVEL_ERROR_RECORD {
+    int32_t  code;
+    int32_t  offset;
+    int32_t  paramCount;
+    uint32_t param1;
+    uint32_t param2;
+    uint32_t param3;
+    uint32_t param4;
+} KVEL_ERROR_RECORD;
+
 /* Number of records in the list, 0 to 1000. */
 KVEL_API int KVELGetErrorCount(void);
 
@@ -253,6 +280,10 @@ KVEL_API int KVELGetFirstError(void);
 /* Code of the record at the read cursor and advances it, or 0 when no
  * record is left. Codes are negative, so 0 always means the end. */
 KVEL_API int KVELGetNextError(void);
+
+/* Copies the record at `index` (0 to KVELGetErrorCount() - 1) to `record`.
+ * Returns 0, or -1 when the index is outside the list (nothing written). */
+KVEL_API int KVELGetErrorRecord(int index, KVEL_ERROR_RECORD* record);
 
 /* Formats the record at `index` (0 to KVELGetErrorCount() - 1) as one line,
  *   ERROR(-2021) : offset 0x00000038 : [Zone Sub Frame] The meter ...

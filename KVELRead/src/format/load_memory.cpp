@@ -75,3 +75,20 @@ extern "C" KVEL_API int KVELSetBuffer(const void* image, KVEL_MAIN_HEADER* heade
     unsigned char* bytes = static_cast<unsigned char*>(const_cast<void*>(image));
     return kvel::adoptImage(bytes, UINT64_MAX, header) == 0 ? 0 : -1;
 }
+
+extern "C" KVEL_API int KVELSetBufferWithSize(const void* image, size_t size, KVEL_MAIN_HEADER* header) {
+    unsigned char* bytes = static_cast<unsigned char*>(const_cast<void*>(image));
+    if (size < kvel::kMainHeaderSize) {
+        // Too short to be looked at: nothing is adopted.
+        if (kvel::g_reader.ownsBuffer) std::free(kvel::g_reader.buffer);
+        kvel::forgetImage();
+        kvel::appendError(kvel::kCannotRead, kvel::kNoOffset);
+        return -1;
+    }
+    const int result = kvel::adoptImage(bytes, size, header);
+    if (result == -2) {
+        kvel::forgetImage();
+        kvel::appendError(kvel::kCannotRead, kvel::kNoOffset);
+    }
+    return result == 0 ? 0 : -1;
+}

@@ -9,9 +9,9 @@ void appendError(int32_t code, int32_t offset, int32_t paramCount, uint32_t p1, 
                  uint32_t p3, uint32_t p4) {
     ErrorList& list = g_reader.errors;
     if (list.count < kErrorCapacity) {
-        list.records[list.count++] = ErrorRecord{code, offset, paramCount, {p1, p2, p3, p4}};
+        list.records[list.count++] = ErrorRecord{code, offset, paramCount, p1, p2, p3, p4};
     } else {
-        list.records[kErrorCapacity - 1] = ErrorRecord{kTooManyErrors, kNoOffset, 0, {0, 0, 0, 0}};
+        list.records[kErrorCapacity - 1] = ErrorRecord{kTooManyErrors, kNoOffset, 0, 0, 0, 0, 0};
     }
 }
 
@@ -38,6 +38,12 @@ KVEL_API int KVELGetNextError(void) {
     kvel::ErrorList& list = g_reader.errors;
     if (list.cursor >= list.count) return 0;
     return list.records[list.cursor++].code;
+}
+
+KVEL_API int KVELGetErrorRecord(int index, KVEL_ERROR_RECORD* record) {
+    if (index < 0 || index >= g_reader.errors.count) return -1;
+    *record = g_reader.errors.records[index];
+    return 0;
 }
 
 }  // extern "C"

@@ -3,14 +3,11 @@
 
 #include <cstdint>
 
+#include "KVELRead.h"
+
 namespace kvel {
 
-struct ErrorRecord {
-    int32_t code;
-    int32_t offset;
-    int32_t paramCount;
-    uint32_t param[4];
-};
+using ErrorRecord = KVEL_ERROR_RECORD;
 
 constexpr int kErrorCapacity = 1000;
 constexpr int32_t kNoOffset = -1;

@@ -96,7 +96,10 @@ extern "C" KVEL_API void KVELGetErrorString(int index, char* text, int textSize)
         if (r.paramCount <= 0 || r.paramCount > 4)
             msg.puts(raw);  // no parameters: the text is shown, not used as a format
         else
-            expand(raw, r.param, r.paramCount, msg);
+            {
+            const uint32_t params[4] = {r.param1, r.param2, r.param3, r.param4};
+            expand(raw, params, r.paramCount, msg);
+        }
     }
     msg.finish();
 
