@@ -91,8 +91,9 @@ extern "C" KVEL_API void KVELGetErrorString(int index, char* text, int textSize)
     // Message ids are positive 16-bit numbers; widen before negating so that
     // no stored code can overflow.
     const int64_t id = -static_cast<int64_t>(r.code);
-    const char* raw = id > 0 && id <= 0xFFFF ? kvel::loadMessage(kvel::g_reader.module, static_cast<int>(id)) : nullptr;
-    if (raw) {
+    char raw[kTextMax] = "";
+    if (id > 0 && id <= 0xFFFF) kvel::loadMessage(kvel::g_reader.module, static_cast<int>(id), raw, sizeof raw);
+    if (raw[0]) {
         if (r.paramCount <= 0 || r.paramCount > 4)
             msg.puts(raw);  // no parameters: the text is shown, not used as a format
         else

@@ -1,4 +1,8 @@
+// The message table compiled in from resources/messages.def, for platforms
+// without module string resources: the "module handle" is the table itself.
 #include "interface/message_table.h"
+
+#include <cstring>
 
 namespace kvel {
 namespace {
@@ -27,15 +31,20 @@ static_assert(sizeof kMessages / sizeof kMessages[0] == 110, "the table holds 11
 
 const void* messageTableModule() { return kMessages; }
 
-const char* loadMessage(const void* module, int id) {
-    if (module != kMessages) return nullptr;
+int loadMessage(const void* module, int id, char* text, int textSize) {
+    text[0] = '\0';
+    if (module != kMessages) return 0;
     int lo = 0, hi = static_cast<int>(sizeof kMessages / sizeof kMessages[0]) - 1;
     while (lo <= hi) {
         int mid = (lo + hi) / 2;
-        if (kMessages[mid].id == id) return kMessages[mid].text;
+        if (kMessages[mid].id == id) {
+            std::strncpy(text, kMessages[mid].text, static_cast<size_t>(textSize) - 1);
+            text[textSize - 1] = '\0';
+            return static_cast<int>(std::strlen(text));
+        }
         if (kMessages[mid].id < id) lo = mid + 1; else hi = mid - 1;
     }
-    return nullptr;
+    return 0;
 }
 
 }  // namespace kvel
