@@ -1,0 +1,30 @@
+#include "progress.h"
+
+#include <unistd.h>
+
+namespace kvel_tool {
+
+bool stderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+Progress::Progress(bool enabled, size_t total) : enabled_(enabled), total_(total) {}
+
+Progress::~Progress() { clear(); }
+
+void Progress::update(size_t done) {
+    if (!enabled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (shown_ && done < total_ && now - last_ < std::chrono::milliseconds(100)) return;
+    last_ = now;
+    std::fprintf(stderr, "\rkvel: checked %zu of %zu files", done, total_);
+    std::fflush(stderr);
+    shown_ = true;
+}
+
+void Progress::clear() {
+    if (!shown_) return;
+    std::fputs("\r\033[K", stderr);
+    std::fflush(stderr);
+    shown_ = false;
+}
+
+}  // namespace kvel_tool
