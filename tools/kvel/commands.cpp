@@ -6,7 +6,10 @@
 
 #include "check_report.h"
 #include "file_io.h"
+#include "dump_text.h"
+#include "image_json.h"
 #include "json_layout.h"
+#include "kvmf_image.h"
 #include "messages.h"
 #include "progress.h"
 
@@ -56,14 +59,65 @@ int runCodes(Format format, std::ostream& out) {
     return 0;
 }
 
-int runDump(const DumpCommand&, std::istream&, std::ostream&, std::ostream& err) {
-    err << "kvel: dump is not built yet\n";
-    return 3;
+namespace {
+
+std::optional<Bytes> readInput(const std::string& path, std::istream& in, std::ostream& err) {
+    std::string error;
+    auto bytes = path == "-" ? readStream(in, error) : readFile(path, error);
+    if (!bytes) err << "kvel: cannot read " << (path == "-" ? "standard input" : path) << ": " << error << '\n';
+    return bytes;
 }
 
-int runPack(const PackCommand&, std::istream&, std::ostream&, std::ostream& err) {
-    err << "kvel: pack is not built yet\n";
-    return 3;
+// nlohmann's messages start with "[json.exception.parse_error.101] ".
+std::string plainMessage(const std::string& what) {
+    const size_t bracket = what.find("] ");
+    return what.rfind("[json.exception", 0) == 0 && bracket != std::string::npos ? what.substr(bracket + 2) : what;
+}
+
+}  // namespace
+
+int runDump(const DumpCommand& cmd, std::istream& in, std::ostream& out, std::ostream& err) {
+    const std::optional<Bytes> bytes = readInput(cmd.path, in, err);
+    if (!bytes) return status(ExitStatus::NotLoaded);
+    const std::string shown = cmd.path == "-" ? "<stdin>" : cmd.path;
+    const Image image = parseImage(*bytes);
+    if (cmd.format == Format::Json)
+        writeJson(out, imageToJson(image, shown, bytes->size()));
+    else
+        dumpText(out, image, shown, bytes->size());
+    out.flush();
+    if (image.stop) {
+        err << "kvel: " << shown << ": stopped at offset " << image.stop->offset << ": " << image.stop->reason << '\n';
+        return status(ExitStatus::Failed);
+    }
+    return status(ExitStatus::Ok);
+}
+
+int runPack(const PackCommand& cmd, std::istream& in, std::ostream& out, std::ostream& err) {
+    const std::optional<Bytes> text = readInput(cmd.input, in, err);
+    if (!text) return status(ExitStatus::NotLoaded);
+    const std::string shown = cmd.input == "-" ? "<stdin>" : cmd.input;
+    Bytes bytes;
+    try {
+        bytes = writeImage(imageFromJson(Json::parse(text->begin(), text->end())));
+    } catch (const Json::exception& e) {
+        err << "kvel: " << shown << ": " << plainMessage(e.what()) << '\n';
+        return status(ExitStatus::NotLoaded);
+    } catch (const JsonInputError& e) {
+        err << "kvel: " << shown << ": " << e.what() << '\n';
+        return status(ExitStatus::NotLoaded);
+    }
+    if (cmd.output == "-") {
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        out.flush();
+        return status(out ? ExitStatus::Ok : ExitStatus::NotLoaded);
+    }
+    std::string error;
+    if (!writeFile(cmd.output, bytes, error)) {
+        err << "kvel: cannot write " << cmd.output << ": " << error << '\n';
+        return status(ExitStatus::NotLoaded);
+    }
+    return status(ExitStatus::Ok);
 }
 
 }  // namespace kvel_tool

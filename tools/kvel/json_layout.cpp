@@ -1,5 +1,6 @@
 #include "json_layout.h"
 
+#include <sstream>
 #include <string>
 
 namespace kvel_tool {
@@ -43,6 +44,16 @@ void writeLine(std::ostream& out, const Json& v) {
     }
 }
 
+// Long flat objects (a zone record) read better spread over lines.
+constexpr size_t kLineWidth = 160;
+
+bool fitsOnLine(const Json& v) {
+    if (!isFlat(v)) return false;
+    std::ostringstream line;
+    writeLine(line, v);
+    return line.str().size() <= kLineWidth;
+}
+
 void write(std::ostream& out, const Json& v, int depth) {
     const std::string pad(2 * (depth + 1), ' ');
     const std::string closePad(2 * depth, ' ');
@@ -59,7 +70,7 @@ void write(std::ostream& out, const Json& v, int depth) {
         out << "[\n";
         for (size_t i = 0; i < v.size(); ++i) {
             out << pad;
-            if (isFlat(v[i]))
+            if (fitsOnLine(v[i]))
                 writeLine(out, v[i]);
             else
                 write(out, v[i], depth + 1);
