@@ -1,0 +1,37 @@
+# The platform layer: how the reader state is set up when the library is
+# loaded, and where the message texts live.
+#
+# Windows: the loader calls DllMain, which keeps the module handle; the texts
+# are a STRINGTABLE resource of that module, generated from
+# resources/messages.def and read with LoadStringA.
+# Elsewhere: a static initialiser stands in for the entry point and the texts
+# are compiled in from the same messages.def.
+if(WIN32)
+  enable_language(RC)
+  set(kvel_string_table ${CMAKE_CURRENT_BINARY_DIR}/messages.rc)
+  add_custom_command(OUTPUT ${kvel_string_table}
+    COMMAND ${CMAKE_COMMAND}
+            -DINPUT=${CMAKE_CURRENT_SOURCE_DIR}/resources/messages.def
+            -DOUTPUT=${kvel_string_table}
+            -P ${CMAKE_CURRENT_SOURCE_DIR}/resources/string_table.cmake
+    DEPENDS resources/messages.def resources/string_table.cmake
+    COMMENT "Generating the message string table"
+    VERBATIM)
+  target_sources(KVELReadObjects PRIVATE
+    src/platform/windows/dll_main.cpp
+    src/platform/windows/message_table.cpp
+    ${kvel_string_table})
+  # Executables that link the objects rather than the DLL get the string
+  # table with them and need the entry point called for them.
+  target_sources(KVELReadObjects INTERFACE
+    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}/src/platform/windows/attach_executable.cpp>)
+  target_link_libraries(KVELReadObjects PUBLIC user32)
+  target_link_libraries(KVELRead PRIVATE user32)
+  # KVELRead.dll with the import library libKVELRead.dll.a: the names a host
+  # expects, with no version suffix.
+  set_target_properties(KVELRead PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+else()
+  target_sources(KVELReadObjects PRIVATE
+    src/interface/entry.cpp
+    src/interface/message_table.cpp)
+endif()
