@@ -66,14 +66,14 @@ void zones(std::ostream& out, const Image& image) {
             << " would lie inside the event sub-frame and are not shown)\n";
     if (!image.zones.empty()) {
         out << '\n'
-            << "  zone   start      time        end        time      tempo  meter  bars  key  scale  fade in      "
-               "fade out\n";
+            << format("  %4s  %6s  %10s  %6s  %10s  %7s  %5s  %4s  %4s  %5s  %-13s  %s\n", "zone", "start", "time",
+                      "end", "time", "tempo", "meter", "bars", "key", "scale", "fade in", "fade out");
         for (const Zone& zone : image.zones) {
             const std::string meter = format("%u/%u", zone.meterNumerator, zone.meterDenominator);
             const uint16_t key = zone.key & 0x7F;
             const std::string keyText = (key == 0x7F ? std::string("none") : std::to_string(key)) +
                                         (zone.key & 0x80 ? "*" : "");
-            out << format("  %4u  %6s  %10s  %6s  %10s  %7.2f  %5s  %4u  %4s  %5u  %-11s  %s\n", zone.zoneNumber,
+            out << format("  %4u  %6s  %10s  %6s  %10s  %7.2f  %5s  %4u  %4s  %5u  %-13s  %s\n", zone.zoneNumber,
                           positionText(zone.zoneStartPosition).c_str(),
                           eventTime(image, zone.zoneStartPosition).c_str(),
                           positionText(zone.zoneEndPosition).c_str(), eventTime(image, zone.zoneEndPosition).c_str(),
@@ -125,7 +125,8 @@ void events(std::ostream& out, const Image& image) {
     out << "\n\n";
     if (image.events.empty()) return;
     const uint32_t rate = image.eventHeader->sampleRate;
-    out << "  index  position  bar.beat      sample        time  category          data\n";
+    out << format("  %5s  %8s  %-8s  %10s  %10s  %-16s  %s\n", "index", "position", "bar.beat", "sample", "time",
+                  "category", "data");
     for (size_t i = 0; i < image.events.size(); ++i) {
         const Event& e = image.events[i];
         const std::string barBeat = e.bar() == kNoBar ? "-" : format("%u.%u", e.bar(), e.beat());
