@@ -241,7 +241,8 @@ Doc song(const std::vector<uint16_t>& barsPerZone, const std::vector<uint8_t>& n
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // fwrite must not be handed the null data() of an empty vector.
+    const bool ok = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && ok;
 }
 

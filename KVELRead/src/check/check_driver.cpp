@@ -22,7 +22,15 @@ const unsigned char* readableRecord(uint64_t index) {
 }
 
 const unsigned char* zoneFrame() { return g_reader.zoneSubFrame; }
-uint16_t zoneCount() { return readHost16(g_reader.zoneSubFrame + zs::zoneCount); }
+uint16_t zoneCount() {
+    // A zone frameSize below 2 places the event sub-frame over the count, and
+    // its conversion rewrites it: the count may then claim records that were
+    // never held.
+    const uint16_t count = readHost16(g_reader.zoneSubFrame + zs::zoneCount);
+    const uint64_t recordsAt = kZoneSubFrameOffset + kZoneHeaderSize;
+    const uint64_t held = g_run.held > recordsAt ? (g_run.held - recordsAt) / kZoneRecordSize : 0;
+    return static_cast<uint16_t>(std::min<uint64_t>(count, held));
+}
 const unsigned char* zoneRecord(uint32_t index) {
     return g_reader.zoneSubFrame + zs::records + uint64_t{kZoneRecordSize} * index;
 }

@@ -85,8 +85,8 @@ const unsigned char* eventAtPosition(uint64_t position);
 // The record numbered `index` when it lies wholly before the walk's image end.
 const unsigned char* readableRecord(uint64_t index);
 
-// Zone sub-frame access; every record below zoneCount is held (the loaders
-// make no frame current otherwise).
+// Zone sub-frame access. zoneCount() is the image's count, cut to the
+// records that are held.
 const unsigned char* zoneFrame();
 uint16_t zoneCount();
 const unsigned char* zoneRecord(uint32_t index);

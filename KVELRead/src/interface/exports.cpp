@@ -46,10 +46,9 @@ KVEL_API int KVELReadEntireFrame(unsigned char* dest) {
 
 KVEL_API int KVELReadZoneSubFrame(KVEL_ZONE_SUBFRAME* dest) {
     if (!kvel::framesLoaded()) return notLoaded();
-    // The loaders never make a frame current unless all its records are held.
+    // The count may have been rewritten by an event sub-frame placed over it.
     const uint16_t zoneCount = kvel::readHost16(g_reader.zoneSubFrame + kvel::zs::zoneCount);
-    std::memcpy(dest, g_reader.zoneSubFrame, kvel::zs::records + size_t{kvel::kZoneRecordSize} * zoneCount);
-    return 0;
+    return copyHeld(dest, g_reader.zoneSubFrame, kvel::zs::records + int64_t{kvel::kZoneRecordSize} * zoneCount);
 }
 
 KVEL_API int KVELReadEventSubFrame(unsigned char* dest) {

@@ -1,0 +1,17 @@
+// Drives every export of the library over one input, as a file and as a
+// memory image. Shared by the libFuzzer targets and by the replay program
+// that runs the committed regression inputs in the ordinary test suite.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace kvelfuzz {
+
+// Writes the input to a file, then KVELOpenFile2 and KVELOpenFile on it.
+void runFilePath(const uint8_t* data, size_t size);
+
+// Hands a heap copy of exactly `size` bytes to KVELSetBufferWithSize.
+void runMemoryPath(const uint8_t* data, size_t size);
+
+}  // namespace kvelfuzz
