@@ -35,7 +35,8 @@ int runCheck(const CheckCommand& cmd, std::istream& in, std::ostream& out, std::
     auto readStdin = [&in](std::string& error) { return readStream(in, error); };
     for (size_t i = 0; i < expansion.inputs.size(); ++i) {
         FileResult file = checkFile(expansion.inputs[i], cmd.options, readStdin);
-        if (!file.records.empty() || !file.reason.empty()) progress.clear();
+        const bool printsLines = cmd.format == Format::Text && !cmd.quiet;
+        if (printsLines && (!file.records.empty() || !file.reason.empty())) progress.clear();
         report.add(file);
         progress.update(i + 1);
     }

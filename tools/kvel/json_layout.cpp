@@ -8,6 +8,10 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// Paths need not be UTF-8; invalid bytes are shown as U+FFFD rather than
+// failing the whole report.
+std::string text(const Json& v) { return v.dump(-1, ' ', false, Json::error_handler_t::replace); }
+
 bool isScalarArray(const Json& v) {
     if (!v.is_array()) return false;
     for (const Json& e : v)
@@ -31,16 +35,16 @@ void writeLine(std::ostream& out, const Json& v) {
         out << '{';
         bool first = true;
         for (auto it = v.begin(); it != v.end(); ++it) {
-            out << (first ? "" : ", ") << Json(it.key()).dump() << ": " << it.value().dump();
+            out << (first ? "" : ", ") << text(Json(it.key())) << ": " << text(it.value());
             first = false;
         }
         out << '}';
     } else if (v.is_array()) {
         out << '[';
-        for (size_t i = 0; i < v.size(); ++i) out << (i ? ", " : "") << v[i].dump();
+        for (size_t i = 0; i < v.size(); ++i) out << (i ? ", " : "") << text(v[i]);
         out << ']';
     } else {
-        out << v.dump();
+        out << text(v);
     }
 }
 
@@ -61,7 +65,7 @@ void write(std::ostream& out, const Json& v, int depth) {
         out << "{\n";
         size_t i = 0;
         for (auto it = v.begin(); it != v.end(); ++it, ++i) {
-            out << pad << Json(it.key()).dump() << ": ";
+            out << pad << text(Json(it.key())) << ": ";
             write(out, it.value(), depth + 1);
             out << (i + 1 < v.size() ? ",\n" : "\n");
         }

@@ -1,5 +1,6 @@
 // kvel: check KVMF files in bulk, show what is inside them, and build them
 // from JSON.
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -115,13 +116,27 @@ int main(int argc, char** argv) {
         std::cerr << "kvel: no command '" << helpTopic << "'; the commands are check, dump, pack and codes\n";
         return static_cast<int>(kvel_tool::ExitStatus::Usage);
     }
-    if (checkApp->parsed()) {
-        check.progress = !noProgress;
-        check.format = toFormat(checkFormat);
-        return kvel_tool::runCheck(check, std::cin, std::cout, std::cerr);
+    auto run = [&]() -> int {
+        if (checkApp->parsed()) {
+            if (std::count(check.paths.begin(), check.paths.end(), "-") > 1) {
+                std::cerr << "kvel: standard input (-) can be checked only once\n";
+                return static_cast<int>(kvel_tool::ExitStatus::Usage);
+            }
+            check.progress = !noProgress;
+            check.format = toFormat(checkFormat);
+            return kvel_tool::runCheck(check, std::cin, std::cout, std::cerr);
+        }
+        dump.format = toFormat(dumpFormat);
+        if (dumpApp->parsed()) return kvel_tool::runDump(dump, std::cin, std::cout, std::cerr);
+        if (packApp->parsed()) return kvel_tool::runPack(pack, std::cin, std::cout, std::cerr);
+        return kvel_tool::runCodes(toFormat(codesFormat), std::cout);
+    };
+    // Nothing a file or a document holds should end in an unhandled
+    // exception; this catches what is left, such as running out of memory.
+    try {
+        return run();
+    } catch (const std::exception& e) {
+        std::cerr << "kvel: " << e.what() << '\n';
+        return static_cast<int>(kvel_tool::ExitStatus::NotLoaded);
     }
-    dump.format = toFormat(dumpFormat);
-    if (dumpApp->parsed()) return kvel_tool::runDump(dump, std::cin, std::cout, std::cerr);
-    if (packApp->parsed()) return kvel_tool::runPack(pack, std::cin, std::cout, std::cerr);
-    return kvel_tool::runCodes(toFormat(codesFormat), std::cout);
 }

@@ -13,7 +13,8 @@ Progress::~Progress() { clear(); }
 void Progress::update(size_t done) {
     if (!enabled_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (shown_ && done < total_ && now - last_ < std::chrono::milliseconds(100)) return;
+    const bool drawnBefore = last_ != std::chrono::steady_clock::time_point{};
+    if (drawnBefore && done < total_ && now - last_ < std::chrono::milliseconds(100)) return;
     last_ = now;
     std::fprintf(stderr, "\rkvel: checked %zu of %zu files", done, total_);
     std::fflush(stderr);
