@@ -1,0 +1,147 @@
+// The export list and the reader state as the read, size and view
+// functions see it.
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "check_helpers.h"
+
+using kvtest::linesFrom;
+using kvtest::resetLibrary;
+
+namespace {
+
+const std::vector<std::string> kNothingLoaded = {"ERROR(-4) : Can't read metadata file."};
+
+// Runs `call` on a freshly emptied list and returns {result, lines}.
+template <class F>
+kvtest::Outcome appended(F call) {
+    const int before = KVELGetErrorCount();
+    kvtest::Outcome out;
+    out.result = call();
+    out.lines = linesFrom(before);
+    return out;
+}
+
+}  // namespace
+
+TEST(Exports, SharedLibraryExportsExactlyTheApi) {
+    std::FILE* nm = popen("nm -D --defined-only '" KVEL_SHARED_LIBRARY "'", "r");
+    ASSERT_NE(nm, nullptr);
+    std::set<std::string> names;
+    char address[64], type[8], name[256];
+    while (std::fscanf(nm, "%63s %7s %255s", address, type, name) == 3) names.insert(name);
+    ASSERT_EQ(pclose(nm), 0);
+    const std::set<std::string> api = {
+        "KVELOpenFile", "KVELOpenFile2", "KVELSetBuffer", "KVELSetBufferWithSize", "KVELCloseFile",
+        "KVELCheckFormat", "KVELReadMainHeader", "KVELReadMainHeader2", "KVELReadEntireFrame",
+        "KVELReadEntireFrame2", "KVELReadZoneSubFrame", "KVELReadEventSubFrame", "KVELGetWholeBuffer",
+        "KVELGetZoneSubFrame", "KVELGetEventSubFrame", "KVELGetFirstEvent",
+        "KVELGetBufferSizeForZoneSubFrame", "KVELGetBufferSizeForEventSubFrame", "KVELGetErrorCount",
+        "KVELGetFirstError", "KVELGetNextError", "KVELGetErrorRecord", "KVELGetErrorString"};
+    EXPECT_EQ(names, api);
+}
+
+// Every read function fails alike when nothing is loaded; the size functions
+// and views answer 0 and null without a record.
+TEST(ReaderState, NothingLoaded) {
+    resetLibrary();
+    unsigned char dest[64];
+    KVEL_MAIN_HEADER header;
+    EXPECT_LINES(appended([&] { return KVELReadMainHeader(&header); }), kNothingLoaded);
+    EXPECT_LINES(appended([&] { return KVELReadEntireFrame(dest); }), kNothingLoaded);
+    EXPECT_LINES(appended([&] { return KVELReadZoneSubFrame(reinterpret_cast<KVEL_ZONE_SUBFRAME*>(dest)); }),
+                 kNothingLoaded);
+    EXPECT_LINES(appended([&] { return KVELReadEventSubFrame(dest); }), kNothingLoaded);
+    // Checking nothing is refused the same way.
+    EXPECT_LINES(appended([] { return KVELCheckFormat(0, 0); }), kNothingLoaded);
+    EXPECT_LINES(appended([] { return KVELGetBufferSizeForZoneSubFrame(); }), {});
+    EXPECT_LINES(appended([] { return KVELGetBufferSizeForEventSubFrame(); }), {});
+    EXPECT_LINES(appended([&] { return KVELReadMainHeader2("x", &header, 1); }), {});
+    EXPECT_LINES(appended([&] { return KVELReadEntireFrame2(dest, 1); }), {});
+    EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
+    EXPECT_EQ(KVELGetZoneSubFrame(), nullptr);
+    EXPECT_EQ(KVELGetEventSubFrame(), nullptr);
+    EXPECT_EQ(KVELGetFirstEvent(), nullptr);
+
+    KVEL_ERROR_RECORD r;
+    ASSERT_EQ(KVELGetErrorRecord(0, &r), 0);
+    EXPECT_EQ(r.offset, -1);
+    EXPECT_EQ(r.paramCount, 0);
+    EXPECT_EQ(r.param1 | r.param2 | r.param3 | r.param4, 0u);
+}
+
+TEST(ReaderState, ViewsSizesAndCopiesOfALoadedImage) {
+    kvmf::Doc doc = kvmf::wellFormed();
+    doc.zoneFrameSize = 64;  // four bytes behind the last zone record
+    doc.zoneGap = {0xA1, 0xA2, 0xA3, 0xA4};
+    std::vector<uint8_t>& image = kvtest::loadMemory(doc);
+
+    unsigned char* base = image.data();
+    EXPECT_EQ(KVELGetWholeBuffer(), base);
+    EXPECT_EQ(reinterpret_cast<unsigned char*>(KVELGetZoneSubFrame()), base + 20);
+    EXPECT_EQ(reinterpret_cast<unsigned char*>(KVELGetEventSubFrame()), base + 88);
+    EXPECT_EQ(reinterpret_cast<unsigned char*>(KVELGetFirstEvent()), base + 88 + 40 + 20);
+    EXPECT_EQ(KVELGetBufferSizeForZoneSubFrame(), 68);
+    EXPECT_EQ(KVELGetBufferSizeForEventSubFrame(), 240);
+
+    KVEL_MAIN_HEADER copy;
+    EXPECT_EQ(KVELReadMainHeader(&copy), 0);
+    EXPECT_EQ(std::memcmp(&copy, base, 20), 0);
+
+    // The zone copy takes the count and the records, not the gap behind them.
+    std::vector<unsigned char> zones(68, 0xEE);
+    EXPECT_EQ(KVELReadZoneSubFrame(reinterpret_cast<KVEL_ZONE_SUBFRAME*>(zones.data())), 0);
+    EXPECT_EQ(std::memcmp(zones.data(), base + 20, 64), 0);
+    EXPECT_EQ(zones[64], 0xEE);
+
+    std::vector<unsigned char> events(241, 0xEE);
+    EXPECT_EQ(KVELReadEventSubFrame(events.data()), 0);
+    EXPECT_EQ(std::memcmp(events.data(), base + 88, 240), 0);
+    EXPECT_EQ(events[240], 0xEE);
+
+    std::vector<unsigned char> all(image.size() - 20 + 1, 0xEE);
+    EXPECT_EQ(KVELReadEntireFrame(all.data()), 0);
+    EXPECT_EQ(std::memcmp(all.data(), base + 20, image.size() - 20), 0);
+    EXPECT_EQ(all.back(), 0xEE);
+    EXPECT_EQ(KVELGetErrorCount(), 0);
+
+    // Closing forgets the image: reads fail again and the views are cleared.
+    EXPECT_EQ(KVELCloseFile(), 0);
+    EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
+    EXPECT_EQ(KVELGetZoneSubFrame(), nullptr);
+    EXPECT_EQ(KVELGetFirstEvent(), nullptr);
+    EXPECT_LINES(appended([&] { return KVELReadMainHeader(&copy); }), kNothingLoaded);
+}
+
+// totalFrameSize, taken as signed, bounds the whole-frame copy: 0 and
+// negative sizes copy nothing and still succeed.
+TEST(ReaderState, EntireFrameCopyOfNoBytes) {
+    for (uint32_t size : {0u, 0x80000000u, 0xFFFFFFFFu}) {
+        kvtest::loadMemory(kvtest::wellFormedWith([&](kvmf::Doc& d) { d.totalFrameSize = size; }));
+        unsigned char dest[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+        EXPECT_LINES(appended([&] { return KVELReadEntireFrame(dest); }), {}) << size;
+        EXPECT_EQ(dest[0], 0xEE);
+        KVELCloseFile();
+    }
+}
+
+// A copy that would read beyond the bytes the library holds is refused.
+TEST(ReaderState, CopiesBeyondTheHeldBytesFail) {
+    kvmf::Doc doc = kvmf::wellFormed();
+    doc.eventFrameSize = 1000;
+    kvtest::loadMemory(doc);
+    EXPECT_EQ(KVELGetBufferSizeForEventSubFrame(), 1004);
+    std::vector<unsigned char> dest(1004);
+    EXPECT_LINES(appended([&] { return KVELReadEventSubFrame(dest.data()); }), kNothingLoaded);
+    KVELCloseFile();
+
+    doc = kvmf::wellFormed();
+    doc.totalFrameSize = static_cast<uint32_t>(doc.bytes().size() - 20 + 1);
+    std::vector<uint8_t> image = doc.bytes();
+    KVEL_MAIN_HEADER header;
+    ASSERT_EQ(KVELSetBufferWithSize(image.data(), image.size(), &header), 0);
+    dest.resize(image.size());
+    EXPECT_LINES(appended([&] { return KVELReadEntireFrame(dest.data()); }), kNothingLoaded);
+    KVELCloseFile();
+}
