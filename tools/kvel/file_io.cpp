@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -22,6 +23,11 @@ std::optional<std::vector<uint8_t>> readStream(std::istream& in, std::string& er
 }
 
 std::optional<std::vector<uint8_t>> readFile(const std::string& path, std::string& error) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        error = "it is a directory";
+        return std::nullopt;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         error = std::strerror(errno);
