@@ -59,6 +59,16 @@ TEST(EventWalk, SampleRange) {
                                "less than actual samples 0002b10f."});
     d.totalSamples = 176400;
     EXPECT_LINES(check(d), {});
+    // Compared as signed values, a sample count with the top bit set is
+    // below every position.
+    EXPECT_LINES(check(wellFormedWith([](Doc& w) { w.totalSamples = 0x80000000; }), 1),
+                 {"ERROR(-3004) : offset 0x00000060 : [Event Sub Frame] Total samples 80000000 is the invalid value.",
+                  "ERROR(-3024) : offset 0x000000d2 : [Event Sub Frame] Sample position 00000000 must be less than "
+                  "actual samples 80000000.",
+                  "ERROR(-3024) : offset 0x000000dc : [Event Sub Frame] Sample position 00000000 must be less than "
+                  "actual samples 80000000.",
+                  "ERROR(-3024) : offset 0x000000fa : [Event Sub Frame] Sample position 0000ac44 must be less than "
+                  "actual samples 80000000."});
 }
 
 // Records of undeclared categories are reported, counted and still ruled.

@@ -114,8 +114,8 @@ TEST(ReaderState, ViewsSizesAndCopiesOfALoadedImage) {
     EXPECT_LINES(appended([&] { return KVELReadMainHeader(&copy); }), kNothingLoaded);
 }
 
-// totalFrameSize, taken as signed, bounds the whole-frame copy: 0 and
-// negative sizes copy nothing and still succeed.
+// Sizes taken as signed bound the copies: 0 and negative sizes copy
+// nothing and still succeed.
 TEST(ReaderState, EntireFrameCopyOfNoBytes) {
     for (uint32_t size : {0u, 0x80000000u, 0xFFFFFFFFu}) {
         kvtest::loadMemory(kvtest::wellFormedWith([&](kvmf::Doc& d) { d.totalFrameSize = size; }));
@@ -124,6 +124,11 @@ TEST(ReaderState, EntireFrameCopyOfNoBytes) {
         EXPECT_EQ(dest[0], 0xEE);
         KVELCloseFile();
     }
+    // The same for an event frame size of -4: n = frameSize + 4 = 0.
+    kvtest::loadMemory(kvtest::wellFormedWith([](kvmf::Doc& d) { d.eventFrameSize = 0xFFFFFFFC; }));
+    unsigned char dest[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    EXPECT_LINES(appended([&] { return KVELReadEventSubFrame(dest); }), {});
+    EXPECT_EQ(dest[0], 0xEE);
 }
 
 // A copy that would read beyond the bytes the library holds is refused.

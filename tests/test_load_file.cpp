@@ -51,6 +51,18 @@ TEST(LoadFile, LoadsLikeTheMemoryImage) {
     KVELCloseFile();
 }
 
+// Only whole records are read; a remainder of the body is not.
+TEST(LoadFile, BodySizeWithARemainder) {
+    kvmf::Doc doc = kvmf::wellFormed();
+    doc.events.resize(2);
+    doc.eventBodySize = 25;
+    doc.trailing = {1, 2, 3, 4, 5};
+    EXPECT_LINES(open(doc.bytes()), {});
+    ASSERT_NE(KVELGetFirstEvent(), nullptr);
+    EXPECT_EQ(KVELGetFirstEvent()[1].value, 0x2F000010u);
+    KVELCloseFile();
+}
+
 TEST(LoadFile, Failures) {
     const std::vector<uint8_t> good = kvmf::wellFormed().bytes();
     const auto cut = [&](size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)); };

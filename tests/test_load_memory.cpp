@@ -127,7 +127,8 @@ TEST(LoadMemory, NegativeBodySizeConvertsNoRecord) {
 }
 
 // Adopting an image while a file is loaded releases the file's buffer
-// (the leak checker of the sanitizer build watches this) and forgets its size.
+// (the leak checker of the sanitizer build watches this) and forgets its
+// size, but leaves the file open.
 TEST(LoadMemory, ReplacesALoadedFile) {
     resetLibrary();
     kvmf::Doc doc = kvmf::wellFormed();
@@ -141,7 +142,10 @@ TEST(LoadMemory, ReplacesALoadedFile) {
     ASSERT_EQ(KVELSetBuffer(image.data(), &header), 0);
     EXPECT_EQ(KVELGetWholeBuffer(), image.data());
     EXPECT_EQ(KVELCheckFormat(0, 0), 0);
+    EXPECT_EQ(KVELOpenFile(path.c_str(), &header), -1);
+    EXPECT_EQ(kvtest::linesFrom(0), std::vector<std::string>{"ERROR(-7) : Previous file is still opened."});
     KVELCloseFile();
+    EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
 }
 
 TEST(LoadMemory, BoundedImage) {
