@@ -71,6 +71,7 @@ extern "C" KVEL_API int KVELCheckFormat(int suppressWarnings, int allowUserCateg
         return -1;
     }
     kvel::resetRun(suppressWarnings, allowUserCategories);
+    kvel::indexZones();
     int32_t result = kvel::checkMainHeader();
     result += kvel::checkZones();
     result += kvel::checkEventSubFrame();

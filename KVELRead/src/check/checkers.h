@@ -20,8 +20,27 @@ int32_t absoluteChordRule(uint32_t recordOffset, const Event& event);
 int32_t melodyRule(uint32_t recordOffset, const Event& event);
 int32_t outlineRule(uint32_t recordOffset, const Event& event);
 
-// Index of the first zone, in record order, with start <= position < end
-// (signed comparisons), or -1 when no zone contains it.
-int32_t findZone(int32_t eventPosition);
+// The zone an event position lies in: the first zone, in record order, with
+// start <= position < end (signed comparisons), or -1 when no zone contains
+// it. indexZones prepares the lookup for the current image; every check run
+// calls it first. zoneSegmentAt also gives the positions around `position`
+// that have the same answer, so a caller walking forward asks again only
+// when it leaves them.
+struct ZoneSegment {
+    int64_t first, end;  // first <= position < end
+    int32_t zone;
+    uint8_t meterNumerator;  // the zone's, 0 when there is no zone
+};
+
+void indexZones();
+ZoneSegment zoneSegmentAt(int32_t eventPosition);
+
+inline int32_t findZone(int32_t eventPosition) { return zoneSegmentAt(eventPosition).zone; }
+
+// The zone of `eventPosition`, through the segment last asked for.
+inline int32_t zoneAt(ZoneSegment& segment, int32_t eventPosition) {
+    if (eventPosition < segment.first || eventPosition >= segment.end) segment = zoneSegmentAt(eventPosition);
+    return segment.zone;
+}
 
 }  // namespace kvel

@@ -1,17 +1,133 @@
 // Which zone an event position lies in, for the event walk and the beat rule.
+//
+// The answer is the first zone in record order with start <= position < end
+// (signed). As a function of the position it can only change at a zone's
+// start or end, so each check run cuts the positions at those values and
+// stores the answer of every segment between two cuts. A lookup is then the
+// search for a segment: the walk asks for rising positions, so a cursor that
+// steps to the next segment answers it in constant time, and a binary search
+// covers any other jump. Building costs one pass over the zones when they
+// are in order without overlaps (every well-formed file), and a sort plus a
+// painting pass otherwise: a check stays linear in the file's size however
+// many zones it has and however they lie.
+//
+// The index is per-check-run state in fixed process-wide storage sized for
+// the largest zone count (about 1.5 MB, untouched pages cost nothing), so a
+// check never allocates.
+#include <algorithm>
+
 #include "check/checkers.h"
 
 namespace kvel {
+namespace {
 
-int32_t findZone(int32_t eventPosition) {
-    const uint16_t count = zoneCount();
-    for (uint32_t i = 0; i < count; ++i) {
-        const unsigned char* r = zoneRecord(i);
-        const int32_t start = static_cast<int32_t>(readHost32(r + zr::zoneStart));
-        const int32_t end = static_cast<int32_t>(readHost32(r + zr::zoneEnd));
-        if (start <= eventPosition && eventPosition < end) return static_cast<int32_t>(i);
+constexpr uint32_t kMaxCuts = 2 * 65535;
+constexpr int32_t kNoZone = -1;
+
+struct ZoneIndex {
+    int32_t cuts[kMaxCuts];      // ascending, distinct
+    int32_t zoneOf[kMaxCuts];    // answer for cuts[j] <= position < cuts[j + 1]; the last is kNoZone
+    uint32_t unpainted[kMaxCuts + 1];  // painting: union-find links to the next unpainted segment
+    uint32_t count;
+    uint32_t cursor;                   // the segment last answered
+    const unsigned char* records;     // the first zone record
+};
+
+ZoneIndex g_index;
+
+struct Span {
+    int32_t start, end;
+};
+
+Span spanOf(uint32_t zone) {
+    const unsigned char* r = g_index.records + uint64_t{kZoneRecordSize} * zone;
+    return Span{static_cast<int32_t>(readHost32(r + zr::zoneStart)), static_cast<int32_t>(readHost32(r + zr::zoneEnd))};
+}
+
+// Zones in order, each starting at or after the end of the previous
+// non-empty one: the segments follow from the records directly. False when
+// some zone starts before that end.
+bool indexOrderedZones(uint16_t zones) {
+    ZoneIndex& x = g_index;
+    uint32_t m = 0;
+    for (uint32_t i = 0; i < zones; ++i) {
+        const Span s = spanOf(i);
+        if (s.start >= s.end) continue;  // contains nothing
+        if (m > 0 && s.start < x.cuts[m - 1]) return false;
+        if (m == 0 || s.start > x.cuts[m - 1]) {
+            x.cuts[m] = s.start;
+            ++m;
+        }
+        x.zoneOf[m - 1] = static_cast<int32_t>(i);
+        x.cuts[m] = s.end;
+        x.zoneOf[m] = kNoZone;
+        ++m;
     }
-    return -1;
+    x.count = m;
+    return true;
+}
+
+// The first unpainted segment at or after j (path halving).
+uint32_t firstUnpainted(uint32_t j) {
+    uint32_t* link = g_index.unpainted;
+    while (link[j] != j) {
+        link[j] = link[link[j]];
+        j = link[j];
+    }
+    return j;
+}
+
+// Any zones: sort the cuts, then give each segment the first zone, in record
+// order, that covers it; a segment once painted is skipped for good.
+void indexAnyZones(uint16_t zones) {
+    ZoneIndex& x = g_index;
+    uint32_t m = 0;
+    for (uint32_t i = 0; i < zones; ++i) {
+        const Span s = spanOf(i);
+        if (s.start >= s.end) continue;
+        x.cuts[m++] = s.start;
+        x.cuts[m++] = s.end;
+    }
+    std::sort(x.cuts, x.cuts + m);
+    m = static_cast<uint32_t>(std::unique(x.cuts, x.cuts + m) - x.cuts);
+    x.count = m;
+    for (uint32_t j = 0; j <= m; ++j) x.unpainted[j] = j;
+    std::fill(x.zoneOf, x.zoneOf + m, kNoZone);
+
+    for (uint32_t i = 0; i < zones; ++i) {
+        const Span s = spanOf(i);
+        if (s.start >= s.end) continue;
+        const uint32_t first = static_cast<uint32_t>(std::lower_bound(x.cuts, x.cuts + m, s.start) - x.cuts);
+        const uint32_t last = static_cast<uint32_t>(std::lower_bound(x.cuts, x.cuts + m, s.end) - x.cuts);
+        for (uint32_t j = firstUnpainted(first); j < last; j = firstUnpainted(j + 1)) {
+            x.zoneOf[j] = static_cast<int32_t>(i);
+            x.unpainted[j] = j + 1;
+        }
+    }
+}
+
+}  // namespace
+
+void indexZones() {
+    g_index.cursor = 0;
+    g_index.records = zoneRecord(0);
+    if (!indexOrderedZones(zoneCount())) indexAnyZones(zoneCount());
+}
+
+ZoneSegment zoneSegmentAt(int32_t eventPosition) {
+    ZoneIndex& x = g_index;
+    const uint32_t m = x.count;
+    constexpr int64_t kAfterAll = int64_t{INT32_MAX} + 1;
+    if (m == 0) return ZoneSegment{INT32_MIN, kAfterAll, kNoZone, 0};
+    if (eventPosition < x.cuts[0]) return ZoneSegment{INT32_MIN, x.cuts[0], kNoZone, 0};
+    // A walk leaves a segment for the next one; anything else is searched.
+    uint32_t j = x.cursor + 1;
+    if (j >= m || eventPosition < x.cuts[j] || (j + 1 < m && eventPosition >= x.cuts[j + 1]))
+        j = static_cast<uint32_t>(std::upper_bound(x.cuts, x.cuts + m, eventPosition) - x.cuts) - 1;
+    x.cursor = j;
+    const int32_t zone = x.zoneOf[j];
+    const uint8_t numerator = zone >= 0 ? x.records[kZoneRecordSize * static_cast<uint32_t>(zone) + zr::meterNumerator] : 0;
+    return ZoneSegment{x.cuts[j], j + 1 < m ? x.cuts[j + 1] : kAfterAll, zone, numerator};
 }
 
 }  // namespace kvel
