@@ -47,6 +47,11 @@ TEST(ErrorList, FirstAndNext) {
     resetLibrary();
     EXPECT_EQ(KVELGetFirstError(), 0);
     EXPECT_EQ(KVELGetNextError(), 0);
+    // The first-error call moved the cursor to 1 although the list was empty,
+    // so a record appended afterwards is not returned by the next call.
+    failRead(1);
+    EXPECT_EQ(KVELGetNextError(), 0);
+    resetLibrary();
 
     failRead(1);
     EXPECT_EQ(KVELGetFirstError(), -4);

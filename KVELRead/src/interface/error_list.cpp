@@ -29,9 +29,9 @@ extern "C" {
 KVEL_API int KVELGetErrorCount(void) { return g_reader.errors.count; }
 
 KVEL_API int KVELGetFirstError(void) {
-    if (g_reader.errors.count == 0) return 0;
+    // The cursor moves to 1 even on an empty list; only the result says so.
     g_reader.errors.cursor = 1;
-    return g_reader.errors.records[0].code;
+    return g_reader.errors.count == 0 ? 0 : g_reader.errors.records[0].code;
 }
 
 KVEL_API int KVELGetNextError(void) {
