@@ -11,14 +11,13 @@ namespace kvel {
 CheckRun g_run;
 BeatBarState g_beatBar{-1, 0, true};
 
-const unsigned char* eventAtPosition(uint64_t position) {
-    const uint64_t at = uint64_t{g_run.firstEventOffset} + position;
-    return at + kEventRecordSize <= g_run.held ? g_run.image + at : nullptr;
-}
-
 const unsigned char* readableRecord(uint64_t index) {
     const uint64_t at = uint64_t{g_run.firstEventOffset} + kEventRecordSize * index;
     return at + kEventRecordSize <= g_run.imageEnd ? g_run.image + at : nullptr;
+}
+
+void raise(int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1, uint32_t p2, uint32_t p3) {
+    appendError(code, static_cast<int32_t>(offset), paramCount, p1, p2, p3);
 }
 
 const unsigned char* zoneFrame() { return g_reader.zoneSubFrame; }
@@ -41,12 +40,8 @@ namespace {
 void resetRun(int suppressWarnings, int allowUserCategories) {
     g_run.suppressWarnings = suppressWarnings != 0;
     g_run.allowUserCategories = allowUserCategories != 0;
-    g_run.startEventPosition = -1;
-    g_run.endEventPosition = -1;
+    g_run.outline = OutlineFacts{-1, -1, 0, 0, 0, 0, 0};
     g_run.totalBarCount = 0;
-    g_run.zoneEventCount = 0;
-    g_run.zoneTerminator = 0;
-    g_run.keyChanges = g_run.tempoChanges = g_run.meterChanges = 0;
     g_run.firstEventOffset = static_cast<uint32_t>(g_reader.firstEvent - g_reader.buffer);
     g_run.eventSubFrameOffset = static_cast<uint32_t>(g_reader.eventSubFrame - g_reader.buffer);
     std::fill(std::begin(g_run.previousPosition), std::end(g_run.previousPosition), kNoPreviousPosition);

@@ -10,6 +10,15 @@
 
 namespace kvel {
 
+// What the outline rule gathers during the event walk, judged after it.
+struct OutlineFacts {
+    int32_t startEventPosition;  // -1 = none yet
+    int32_t endEventPosition;
+    int32_t zoneEventCount;
+    int32_t zoneTerminator;
+    int32_t keyChanges, tempoChanges, meterChanges;
+};
+
 struct CheckRun {
     bool suppressWarnings;
     bool allowUserCategories;
@@ -20,11 +29,7 @@ struct CheckRun {
     uint32_t categoryCounts[256];  // records seen by the walk, per category
     uint8_t declared[256];         // categories in the category table
     int32_t previousPosition[256]; // INT32_MIN = no event seen yet
-    int32_t startEventPosition;    // -1 = none yet
-    int32_t endEventPosition;
-    int32_t zoneEventCount;
-    int32_t zoneTerminator;
-    int32_t keyChanges, tempoChanges, meterChanges;
+    OutlineFacts outline;
 
     // Bounds of this run (not part of the file's semantics): the image, how
     // much of it is held, and the walk's image end, min(20 + totalFrameSize, held).
@@ -46,13 +51,18 @@ extern BeatBarState g_beatBar;
 
 constexpr int32_t kNoPreviousPosition = INT32_MIN;
 
+// Appends one check record. Problems are the exception: keeping the append
+// out of line and cold keeps the checks' common paths short.
+[[gnu::cold, gnu::noinline]] void raise(int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1,
+                                      uint32_t p2, uint32_t p3);
+
 // Minus the number of problems raised; warnings held back are not raised.
 struct Tally {
     int32_t result = 0;
 
     void error(int32_t code, uint32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
                uint32_t p2 = 0, uint32_t p3 = 0) {
-        appendError(code, static_cast<int32_t>(offset), paramCount, p1, p2, p3);
+        raise(code, offset, paramCount, p1, p2, p3);
         --result;
     }
     void warning(int32_t code, uint32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
@@ -78,9 +88,16 @@ inline Event readEvent(const unsigned char* r) {
     return Event{readHost16(r + ev::barBeat), readHost32(r + ev::value), readHost32(r + ev::samplePosition)};
 }
 
+// The file offset of a byte of the image being checked. The rules take the
+// record's address and work out its offset only when they raise a problem.
+inline uint32_t fileOffset(const unsigned char* at) { return static_cast<uint32_t>(at - g_run.image); }
+
 // The record at event position `position` (any alignment), or null when its
 // ten bytes are not all held.
-const unsigned char* eventAtPosition(uint64_t position);
+inline const unsigned char* eventAtPosition(uint64_t position) {
+    const uint64_t at = uint64_t{g_run.firstEventOffset} + position;
+    return at + kEventRecordSize <= g_run.held ? g_run.image + at : nullptr;
+}
 
 // The record numbered `index` when it lies wholly before the walk's image end.
 const unsigned char* readableRecord(uint64_t index);

@@ -1,5 +1,7 @@
-// The checkers that the check driver runs, and the rules the event walk calls.
-// Each returns its problem count: 0 or minus the number of problems raised.
+// The checkers that the check driver runs, and the zone lookup. Each checker
+// returns its problem count: 0 or minus the number of problems raised. The
+// rules the event walk calls (beat_rule.h, chord_rules.h, melody_rule.h,
+// outline_rule.h) count theirs through walkError and walkWarning.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +15,6 @@ int32_t checkZones();
 int32_t checkZoneValues(const unsigned char* record, uint32_t index);  // also sums the bars
 int32_t checkEventSubFrame();
 int32_t walkEvents();
-
-int32_t beatRule(int32_t eventPosition, uint32_t recordOffset, const Event& event);
-int32_t chordRule(uint32_t recordOffset, const Event& event);
-int32_t absoluteChordRule(uint32_t recordOffset, const Event& event);
-int32_t melodyRule(uint32_t recordOffset, const Event& event);
-int32_t outlineRule(uint32_t recordOffset, const Event& event);
 
 // The zone an event position lies in: the first zone, in record order, with
 // start <= position < end (signed comparisons), or -1 when no zone contains

@@ -104,12 +104,12 @@ int32_t checkEventSubFrame() {
     if (chords > beats / 2) tally.warning(-13203, E + es::totalEventCount, 1, static_cast<uint32_t>(chords));
     if (count(47) > 30) tally.warning(-13601, E + es::totalEventCount, 1, static_cast<uint32_t>(count(47)));
 
-    if (g_run.keyChanges == 0) tally.error(-3607, static_cast<uint32_t>(kNoOffset));
-    if (g_run.tempoChanges == 0) tally.error(-3608, static_cast<uint32_t>(kNoOffset));
-    if (g_run.meterChanges == 0) tally.error(-3609, static_cast<uint32_t>(kNoOffset));
-    const int32_t changes = static_cast<int32_t>(static_cast<uint32_t>(g_run.keyChanges) +
-                                                 static_cast<uint32_t>(g_run.tempoChanges) +
-                                                 static_cast<uint32_t>(g_run.meterChanges));
+    if (g_run.outline.keyChanges == 0) tally.error(-3607, static_cast<uint32_t>(kNoOffset));
+    if (g_run.outline.tempoChanges == 0) tally.error(-3608, static_cast<uint32_t>(kNoOffset));
+    if (g_run.outline.meterChanges == 0) tally.error(-3609, static_cast<uint32_t>(kNoOffset));
+    const int32_t changes = static_cast<int32_t>(static_cast<uint32_t>(g_run.outline.keyChanges) +
+                                                 static_cast<uint32_t>(g_run.outline.tempoChanges) +
+                                                 static_cast<uint32_t>(g_run.outline.meterChanges));
     const int32_t needed = static_cast<int32_t>(zoneCount()) + 2;
     if (changes < needed)
         tally.error(-3606, E + es::totalEventCount, 2, static_cast<uint32_t>(needed), static_cast<uint32_t>(changes));
