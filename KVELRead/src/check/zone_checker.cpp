@@ -15,6 +15,14 @@ bool isOutline(uint32_t value, uint32_t code) {
 
 uint32_t zoneNumberOf(uint32_t value) { return (value >> 7) & 0xFFFF; }
 
+void prefetch(const unsigned char* at) {
+#if defined(__GNUC__)
+    if (at) __builtin_prefetch(at);
+#else
+    (void)at;
+#endif
+}
+
 struct ZoneCheck {
     uint32_t bound;  // B: positions above it are not read
     Tally tally;
@@ -111,8 +119,15 @@ int32_t checkZones() {
         check.tally.error(-2001, g_run.zoneSubFrameOffset + zs::zoneCount);
         return check.tally.result;
     }
-    for (uint32_t i = 0; i < count; ++i)
-        check.zone(i, count, zoneRecord(i), i > 0 ? zoneRecord(i - 1) : nullptr);
+    // Each zone reads the event records at its start and end, spread over the
+    // whole body when zones are many: fetching early the one of the zone
+    // eight records on hides the wait for memory.
+    constexpr uint32_t kAhead = 8;
+    const unsigned char* record = zoneRecord(0);
+    for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
+        if (i + kAhead < count) prefetch(eventAtPosition(readHost32(record + kAhead * kZoneRecordSize + zr::zoneEnd)));
+        check.zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
+    }
     return check.tally.result;
 }
 
