@@ -30,6 +30,16 @@ if(WIN32)
   # KVELRead.dll with the import library libKVELRead.dll.a: the names a host
   # expects, with no version suffix.
   set_target_properties(KVELRead PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+
+  # Cross-built programs that link the DLL (the tool, the C header test) run
+  # under Wine at build and test time from their own directories: put the
+  # DLL's directory on Wine's search path, on Z:, Wine's drive for /. Forward
+  # slashes, which Windows accepts, survive the shell of a build rule.
+  if(CMAKE_CROSSCOMPILING AND CMAKE_CROSSCOMPILING_EMULATOR)
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${CMAKE_COMMAND} -E env "WINEPATH=Z:${CMAKE_CURRENT_BINARY_DIR}" ${CMAKE_CROSSCOMPILING_EMULATOR}
+      PARENT_SCOPE)
+  endif()
 else()
   target_sources(KVELReadObjects PRIVATE
     src/interface/entry.cpp

@@ -42,6 +42,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", versionText(), "Print the tool's and the library's versions and exit");
     app.footer(std::string("\nRun 'kvel help COMMAND' for a command's options.\n\n") + kExitStatuses);
     app.require_subcommand(1);
+    // The same options on every platform: on Windows too, /x is a path.
+    app.allow_windows_style_options(false);
 
     kvel_tool::CheckCommand check;
     CLI::App* checkApp = app.add_subcommand("check", "Load and check files; print every problem and a summary");
