@@ -28,8 +28,10 @@ if(WIN32)
   target_link_libraries(KVELReadObjects PUBLIC user32)
   target_link_libraries(KVELRead PRIVATE user32)
   # KVELRead.dll with the import library libKVELRead.dll.a: the names a host
-  # expects, with no version suffix.
+  # expects, with no version suffix. KVELRead.def lists the exports for
+  # toolchains that make their own import library from it.
   set_target_properties(KVELRead PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
+  target_link_options(KVELRead PRIVATE "LINKER:--output-def,$<TARGET_FILE_DIR:KVELRead>/KVELRead.def")
 
   # Cross-built programs that link the DLL (the tool, the C header test) run
   # under Wine at build and test time from their own directories: put the
