@@ -39,6 +39,9 @@ std::FILE* openAndMeasure(const char* path, uint64_t& size) {
         appendError(kCannotOpen, kNoOffset);
         return nullptr;
     }
+    // The file is read whole with one read straight into the buffer: the
+    // stream needs no buffer of its own (an allocation and a copy less).
+    std::setvbuf(f, nullptr, _IONBF, 0);
     clearErrors();
     g_reader.file = f;
     long end = -1;
