@@ -147,6 +147,20 @@ void exercise(size_t held) {
     readErrors();
 }
 
+std::vector<std::string> lines() {
+    std::vector<std::string> out;
+    std::vector<char> text(4096);
+    for (int i = 0; i < KVELGetErrorCount(); ++i) {
+        KVELGetErrorString(i, text.data(), static_cast<int>(text.size()));
+        out.emplace_back(text.data());
+    }
+    return out;
+}
+
+uint32_t be32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
 struct TempFile {
     std::string path;
     TempFile() {
@@ -162,21 +176,27 @@ struct TempFile {
     ~TempFile() { std::remove(path.c_str()); }
 };
 
-}  // namespace
-
-void runFilePath(const uint8_t* data, size_t size) {
+// The input in a file of its own, rewritten for every input.
+const std::string& writeInput(const uint8_t* data, size_t size) {
     static TempFile file;
     std::FILE* f = std::fopen(file.path.c_str(), "wb");
     require(f != nullptr, "cannot write the temporary file");
     const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
     require(std::fclose(f) == 0 && written, "cannot write the temporary file");
+    return file.path;
+}
 
-    require(KVELOpenFile2(file.path.c_str()) == 1, "KVELOpenFile2 failed on a readable file");
-    require(KVELOpenFile(file.path.c_str(), nullptr) == -1 && lastCode() == -7, "second open not refused with -7");
+}  // namespace
+
+void runFilePath(const uint8_t* data, size_t size) {
+    const std::string& path = writeInput(data, size);
+
+    require(KVELOpenFile2(path.c_str()) == 1, "KVELOpenFile2 failed on a readable file");
+    require(KVELOpenFile(path.c_str(), nullptr) == -1 && lastCode() == -7, "second open not refused with -7");
     KVELCloseFile();
 
     KVEL_MAIN_HEADER header{};
-    if (KVELOpenFile(file.path.c_str(), &header) == 0) {
+    if (KVELOpenFile(path.c_str(), &header) == 0) {
         require(KVELGetErrorCount() == 0, "a load left records");
         require(std::memcmp(&header, KVELGetWholeBuffer(), sizeof header) == 0, "header differs from the image");
     } else {
@@ -211,6 +231,28 @@ void runMemoryPath(const uint8_t* data, size_t size) {
     KVELCloseFile();
     require(KVELGetWholeBuffer() == nullptr, "close left an image");
     std::free(image);
+}
+
+void compareLoaders(const uint8_t* data, size_t size) {
+    // Only where the sizes agree do the two loaders place every frame alike.
+    if (size < 26 || std::memcmp(data, "KVMF", 4) != 0) return;
+    const uint32_t zoneCount = (uint32_t{data[24]} << 8) | data[25];
+    if (uint64_t{be32(data + 16)} + 20 != size || be32(data + 20) != 2 + 58 * zoneCount) return;
+
+    KVEL_MAIN_HEADER header{};
+    if (KVELOpenFile(writeInput(data, size).c_str(), &header) != 0) return;
+    const unsigned char* loaded = static_cast<const unsigned char*>(KVELGetWholeBuffer());
+    const std::vector<unsigned char> fileImage(loaded, loaded + size);
+    const int fileResult = KVELCheckFormat(0, 1);
+    const std::vector<std::string> fileLines = lines();
+    KVELCloseFile();
+
+    kvel::clearErrors();
+    std::vector<unsigned char> image(data, data + size);
+    require(KVELSetBufferWithSize(image.data(), size, &header) == 0, "only the file loader takes the file");
+    require(image == fileImage, "the loaders convert the file differently");
+    require(KVELCheckFormat(0, 1) == fileResult && lines() == fileLines, "the loaders' checks disagree");
+    KVELCloseFile();
 }
 
 }  // namespace kvelfuzz

@@ -14,4 +14,8 @@ void runFilePath(const uint8_t* data, size_t size);
 // Hands a heap copy of exactly `size` bytes to KVELSetBufferWithSize.
 void runMemoryPath(const uint8_t* data, size_t size);
 
+// When the file's sizes agree with each other and with its length, loads it
+// both ways: the images and the diagnostics must be the same.
+void compareLoaders(const uint8_t* data, size_t size);
+
 }  // namespace kvelfuzz

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
         const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         kvelfuzz::runFilePath(bytes.data(), bytes.size());
         kvelfuzz::runMemoryPath(bytes.data(), bytes.size());
+        kvelfuzz::compareLoaders(bytes.data(), bytes.size());
     }
     std::printf("%zu inputs replayed through both loaders\n", inputs.size());
     return 0;
