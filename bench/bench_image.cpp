@@ -263,6 +263,21 @@ void swapFields(unsigned char* image, const Layout& L) {
     }
 }
 
+bool readLayout(const unsigned char* image, size_t size, Layout& L) {
+    auto be16 = [&](size_t at) { return static_cast<uint32_t>(image[at] << 8 | image[at + 1]); };
+    auto be32 = [&](size_t at) { return be16(at) << 16 | be16(at + 2); };
+    if (size < 26) return false;
+    L.zoneCount = be16(24);
+    L.eventFrameOffset = 24 + size_t{be32(20)};
+    if (L.eventFrameOffset < 26 + 58ull * L.zoneCount || L.eventFrameOffset + 40 > size) return false;
+    L.categoryCount = be16(L.eventFrameOffset + 26);
+    L.firstEventOffset = L.eventFrameOffset + 40 + 4ull * L.categoryCount;
+    if (L.firstEventOffset > size) return false;
+    L.eventCount = be32(L.firstEventOffset - 4) / 10;
+    L.size = size;
+    return L.firstEventOffset + 10ull * L.eventCount <= size;
+}
+
 bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;

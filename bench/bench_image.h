@@ -51,6 +51,10 @@ Image makeImage(const ImageSpec& spec);
 // restores the image.
 void swapFields(unsigned char* image, const Layout& layout);
 
+// The layout of a file image of `size` bytes, read from its size and count
+// fields (big-endian). False when they place a field outside the image.
+bool readLayout(const unsigned char* image, size_t size, Layout& layout);
+
 bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes);
 
 }  // namespace kvbench

@@ -2,6 +2,10 @@
 //   kvel_bench_file EVENTS ZONES [bar0] OUTPUT
 //       writes one to a file, for timing the command-line checker against
 //       reading the same bytes;
+//   kvel_bench_file --read FILE
+//       the file path's floor as a command: reads FILE into a fresh buffer of
+//       its size with one read and byte-swaps every field, to time against
+//       `kvel check FILE`;
 //   kvel_bench_file --check EVENTS ZONES
 //       runs the byte-swap floor pass and KVELSetBuffer + KVELCheckFormat
 //       on one once each, in functions of their own, so that callgrind
@@ -24,11 +28,34 @@
     return KVELCheckFormat(0, 0);
 }
 
+int readFloor(const char* path) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        std::fprintf(stderr, "cannot open %s\n", path);
+        return 1;
+    }
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    std::fseek(f, 0, SEEK_END);
+    const long size = std::ftell(f);
+    std::fseek(f, 0, SEEK_SET);
+    auto* buffer = static_cast<unsigned char*>(std::malloc(size > 0 ? static_cast<size_t>(size) : 1));
+    const size_t got = buffer ? std::fread(buffer, 1, static_cast<size_t>(size), f) : 0;
+    std::fclose(f);
+    kvbench::Layout layout;
+    const bool swapped = got == static_cast<size_t>(size) && kvbench::readLayout(buffer, got, layout);
+    if (swapped) kvbench::swapFields(buffer, layout);
+    std::printf("%zu bytes read%s\n", got, swapped ? ", every field swapped" : "; not a layout to swap");
+    std::free(buffer);
+    return swapped ? 0 : 1;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--read") == 0) return readFloor(argv[2]);
     const bool check = argc == 4 && std::strcmp(argv[1], "--check") == 0;
     const bool barZero = argc == 5 && std::strcmp(argv[3], "bar0") == 0;
     if (!check && argc != 4 && !barZero) {
-        std::fprintf(stderr, "usage: %s EVENTS ZONES [bar0] OUTPUT\n       %s --check EVENTS ZONES\n", argv[0], argv[0]);
+        std::fprintf(stderr, "usage: %s EVENTS ZONES [bar0] OUTPUT\n       %s --read FILE\n       %s --check EVENTS ZONES\n",
+                     argv[0], argv[0], argv[0]);
         return 2;
     }
     const unsigned long events = std::strtoul(argv[check ? 2 : 1], nullptr, 10);
