@@ -54,14 +54,14 @@ struct Plan {
     uint64_t spare = 0;  // events beyond the fixed outline events of the zones
 };
 
-Plan planBars(const ImageSpec& spec) {
+Plan planBars(const ImageShape& shape) {
     Plan plan;
-    const uint64_t fixed = 4ull * spec.zones + 7;
-    plan.spare = spec.events > fixed ? spec.events - fixed : 0;
-    plan.bars.assign(spec.zones, 0);
+    const uint64_t fixed = 4ull * shape.zones + 7;
+    plan.spare = shape.events > fixed ? shape.events - fixed : 0;
+    plan.bars.assign(shape.zones, 0);
     uint64_t used = 0;
-    for (uint32_t i = 0; i < spec.zones; ++i) {
-        const uint64_t target = plan.spare * (i + 1) / spec.zones;
+    for (uint32_t i = 0; i < shape.zones; ++i) {
+        const uint64_t target = plan.spare * (i + 1) / shape.zones;
         const uint32_t n = numeratorOf(i);
         while (used + barEvents(n, plan.totalBars) <= target) {
             used += barEvents(n, plan.totalBars);
@@ -92,9 +92,9 @@ struct Body {
 
 }  // namespace
 
-Image makeImage(const ImageSpec& spec) {
-    const Plan plan = planBars(spec);
-    const uint32_t zones = spec.zones;
+Image makeImage(const ImageShape& shape) {
+    const Plan plan = planBars(shape);
+    const uint32_t zones = shape.zones;
 
     std::vector<uint16_t> barCounts(zones);
     uint64_t totalBarCount = 0;
@@ -117,8 +117,8 @@ Image makeImage(const ImageSpec& spec) {
     static const uint8_t chords[] = {0x00, 0x03, 0x10, 0x23, 0x40, 0x57, 0x80, 0x8D, 0xB0, 0xC4};
     static const uint32_t fills[] = {24, 25, 32};
     Body body;
-    body.barZero = spec.barZero;
-    body.bytes.reserve(10ull * spec.events);
+    body.barZero = shape.barZero;
+    body.bytes.reserve(10ull * shape.events);
     std::vector<uint32_t> zoneStart(zones);
     uint32_t fadeIn[2] = {kNoPosition, kNoPosition}, fadeOut[2] = {kNoPosition, kNoPosition};
     uint32_t terminator = 0, sample = 0;

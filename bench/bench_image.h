@@ -10,7 +10,7 @@
 
 namespace kvbench {
 
-struct ImageSpec {
+struct ImageShape {
     uint32_t events = 1000;  // exact number of event records
     uint32_t zones = 2;      // 1..65535
     // Every event record gets bar number 0, so every record draws -3033 (and
@@ -34,7 +34,7 @@ struct Image {
     Layout layout;
 };
 
-// A file image as described by `spec`. With barZero false it is well formed:
+// A file image as described by `shape`. With barZero false it is well formed:
 // every zone has its zone event, key, tempo and meter changes and whole bars
 // of beats (bar starts flagged, meters 4 and 3 alternating) with chords,
 // absolute chords, melody and events of the rule-less categories 24, 25 and
@@ -44,7 +44,7 @@ struct Image {
 // KVELCheckFormat(0, 0) reports nothing for it, apart from the -13601 warning
 // (more than 30 outline events) once there are more than five zones.
 // `events` must be at least 4 * zones + 7.
-Image makeImage(const ImageSpec& spec);
+Image makeImage(const ImageShape& shape);
 
 // Byte-swaps every 16- and 32-bit field of the image in place, the same
 // fields the loaders convert, with no check of any kind. Swapping twice

@@ -71,7 +71,7 @@ void free(void* p) noexcept { __libc_free(p); }
 namespace {
 
 using kvbench::Image;
-using kvbench::ImageSpec;
+using kvbench::ImageShape;
 
 // The timed parts run on this thread's CPU clock: on a machine shared with
 // other work, time spent waiting for a core would otherwise count as the
@@ -89,7 +89,7 @@ double now() {
 
 double secondsSince(double start) { return now() - start; }
 
-// Images and files are made once per spec and kept for the whole run.
+// Images and files are made once per shape and kept for the whole run.
 struct Store {
     std::map<std::tuple<uint32_t, uint32_t, bool>, Image> images;
     std::map<std::tuple<uint32_t, uint32_t, bool>, std::string> files;
@@ -100,7 +100,7 @@ struct Store {
         if (!dir.empty()) std::filesystem::remove_all(dir, ignored);
     }
 
-    const Image& image(const ImageSpec& s) {
+    const Image& image(const ImageShape& s) {
         const auto key = std::make_tuple(s.events, s.zones, s.barZero);
         auto it = images.find(key);
         if (it == images.end()) it = images.emplace(key, kvbench::makeImage(s)).first;
@@ -108,7 +108,7 @@ struct Store {
     }
 
     // The image written to a file; empty when it cannot be written.
-    std::string file(const ImageSpec& s) {
+    std::string file(const ImageShape& s) {
         const auto key = std::make_tuple(s.events, s.zones, s.barZero);
         auto it = files.find(key);
         if (it != files.end()) return it->second;
@@ -139,8 +139,8 @@ void setRates(benchmark::State& state, const Image& img, uint64_t allocations) {
     state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations), benchmark::Counter::kAvgIterations);
 }
 
-void memoryCheck(benchmark::State& state, ImageSpec spec) {
-    const Image& img = store().image(spec);
+void memoryCheck(benchmark::State& state, ImageShape shape) {
+    const Image& img = store().image(shape);
     std::vector<unsigned char> work = img.bytes;
     KVEL_MAIN_HEADER header;
 
@@ -172,8 +172,8 @@ void memoryCheck(benchmark::State& state, ImageSpec spec) {
     state.counters["problems"] = problems;
 }
 
-void memoryFloor(benchmark::State& state, ImageSpec spec) {
-    const Image& img = store().image(spec);
+void memoryFloor(benchmark::State& state, ImageShape shape) {
+    const Image& img = store().image(shape);
     std::vector<unsigned char> work = img.bytes;
     for (auto _ : state) {
         const double start = now();
@@ -184,9 +184,9 @@ void memoryFloor(benchmark::State& state, ImageSpec spec) {
     setRates(state, img, 0);
 }
 
-void fileCheck(benchmark::State& state, ImageSpec spec) {
-    const Image& img = store().image(spec);
-    const std::string path = store().file(spec);
+void fileCheck(benchmark::State& state, ImageShape shape) {
+    const Image& img = store().image(shape);
+    const std::string path = store().file(shape);
     if (path.empty()) {
         state.SkipWithError("cannot write the image file");
         return;
@@ -210,9 +210,9 @@ void fileCheck(benchmark::State& state, ImageSpec spec) {
 
 // Reads the file the way any loader must: measure it, get a buffer of its
 // size, read it; then the swap pass when `swap` is set.
-void fileFloor(benchmark::State& state, ImageSpec spec, bool swap) {
-    const Image& img = store().image(spec);
-    const std::string path = store().file(spec);
+void fileFloor(benchmark::State& state, ImageShape shape, bool swap) {
+    const Image& img = store().image(shape);
+    const std::string path = store().file(shape);
     uint64_t allocations = 0;
     for (auto _ : state) {
         const uint64_t before = g_allocations.load(std::memory_order_relaxed);
@@ -238,7 +238,7 @@ void fileFloor(benchmark::State& state, ImageSpec spec, bool swap) {
     setRates(state, img, allocations);
 }
 
-std::string nameOf(const char* what, const ImageSpec& s) {
+std::string nameOf(const char* what, const ImageShape& s) {
     std::string name = std::string(what) + "/events:" + std::to_string(s.events) + "/zones:" + std::to_string(s.zones);
     return s.barZero ? name + "/bar0" : name;
 }
@@ -257,27 +257,27 @@ void registerAll(bool smoke) {
     const uint32_t adversarialEvents = smoke ? 1000 : 1000000;
     const uint32_t manyZones = smoke ? 100 : 65535;
 
-    auto add = [&](const std::string& name, auto fn, const ImageSpec& spec) {
-        auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, spec);
-        b->UseManualTime()->Unit(spec.events >= 1000000 ? benchmark::kMillisecond : benchmark::kMicrosecond);
+    auto add = [&](const std::string& name, auto fn, const ImageShape& shape) {
+        auto* b = benchmark::RegisterBenchmark(name.c_str(), fn, shape);
+        b->UseManualTime()->Unit(shape.events >= 1000000 ? benchmark::kMillisecond : benchmark::kMicrosecond);
         if (smoke) b->Iterations(2);
     };
     for (uint32_t n : sizes) {
-        const ImageSpec spec{n, 2, false};
-        add(nameOf("memory/check", spec), memoryCheck, spec);
-        add(nameOf("memory/floor", spec), memoryFloor, spec);
-        add(nameOf("file/check", spec), fileCheck, spec);
-        add(nameOf("file/floor", spec), [](benchmark::State& s, ImageSpec p) { fileFloor(s, p, true); }, spec);
-        add(nameOf("file/read", spec), [](benchmark::State& s, ImageSpec p) { fileFloor(s, p, false); }, spec);
+        const ImageShape shape{n, 2, false};
+        add(nameOf("memory/check", shape), memoryCheck, shape);
+        add(nameOf("memory/floor", shape), memoryFloor, shape);
+        add(nameOf("file/check", shape), fileCheck, shape);
+        add(nameOf("file/floor", shape), [](benchmark::State& s, ImageShape p) { fileFloor(s, p, true); }, shape);
+        add(nameOf("file/read", shape), [](benchmark::State& s, ImageShape p) { fileFloor(s, p, false); }, shape);
         const std::string at = std::to_string(n);
-        g_ratios.push_back({"memory path / floor, " + at + " events", nameOf("memory/check", spec),
-                            nameOf("memory/floor", spec), n == sizes.back() ? 3.0 : 0.0});
-        g_ratios.push_back({"file path / floor, " + at + " events", nameOf("file/check", spec),
-                            nameOf("file/floor", spec), n == sizes.back() ? 3.0 : 0.0});
+        g_ratios.push_back({"memory path / floor, " + at + " events", nameOf("memory/check", shape),
+                            nameOf("memory/floor", shape), n == sizes.back() ? 3.0 : 0.0});
+        g_ratios.push_back({"file path / floor, " + at + " events", nameOf("file/check", shape),
+                            nameOf("file/floor", shape), n == sizes.back() ? 3.0 : 0.0});
     }
-    const ImageSpec twoZones{adversarialEvents, 2, false};
-    const ImageSpec zones{adversarialEvents, manyZones, false};
-    const ImageSpec everyEvent{adversarialEvents, 2, true};
+    const ImageShape twoZones{adversarialEvents, 2, false};
+    const ImageShape zones{adversarialEvents, manyZones, false};
+    const ImageShape everyEvent{adversarialEvents, 2, true};
     if (std::find(sizes.begin(), sizes.end(), adversarialEvents) == sizes.end())
         add(nameOf("memory/check", twoZones), memoryCheck, twoZones);
     add(nameOf("memory/check", zones), memoryCheck, zones);

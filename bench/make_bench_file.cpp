@@ -64,11 +64,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "need 1 <= ZONES <= 65535 and 4 * ZONES + 7 <= EVENTS <= 10^8\n");
         return 2;
     }
-    kvbench::ImageSpec spec;
-    spec.events = static_cast<uint32_t>(events);
-    spec.zones = static_cast<uint32_t>(zones);
-    spec.barZero = barZero;
-    kvbench::Image image = kvbench::makeImage(spec);
+    kvbench::ImageShape shape;
+    shape.events = static_cast<uint32_t>(events);
+    shape.zones = static_cast<uint32_t>(zones);
+    shape.barZero = barZero;
+    kvbench::Image image = kvbench::makeImage(shape);
     if (check) {
         floorPass(image);
         floorPass(image);  // back to file order
