@@ -150,12 +150,12 @@ std::string describeEvent(const Event& e) {
     std::string text;
     uint32_t shown = 0;
     switch (e.category()) {
-        case 1:
-            if (data & kBarStartBit) text = "bar start";
-            if (data & kUncountedBit) text += text.empty() ? "uncounted" : ", uncounted";
-            if (text.empty()) text = "-";
+        case 1: {
+            const bool barStart = data & kBarStartBit, uncounted = data & kUncountedBit;
+            text = barStart && uncounted ? "bar start, uncounted" : barStart ? "bar start" : uncounted ? "uncounted" : "-";
             shown = kBarStartBit | kUncountedBit;
             break;
+        }
         case 8:
             text = format("chord 0x%02x flag %u", (data & kChordMask) >> 8, data & kSharpFlatMask);
             shown = kChordMask | kSharpFlatMask;
