@@ -165,3 +165,41 @@ TEST(LoadMemory, BoundedImage) {
     EXPECT_EQ(KVELCheckFormat(0, 0), 0);
     EXPECT_EQ(KVELGetErrorCount(), 0);
 }
+
+// The record conversion swaps some fields two at a time: each field must
+// still land in its own place, in its own byte order.
+TEST(LoadMemory, ConvertsEachRecordFieldToItsOwnValue) {
+    resetLibrary();
+    kvmf::Doc doc = kvmf::wellFormed();
+    kvmf::Zone& z = doc.zones[0];
+    z.zoneNumber = 0x0102;
+    z.zoneStartPosition = 0x03040506;
+    z.zoneEndPosition = 0x0708090A;
+    z.fadeInStartPosition = 0x0B0C0D0E;
+    z.fadeInEndPosition = 0x0F101112;
+    z.fadeOutStartPosition = 0x13141516;
+    z.fadeOutEndPosition = 0x1718191A;
+    z.bpmBits = 0x1B1C1D1E;
+    z.barCount = 0x2122;
+    z.key = 0x2324;
+    z.reserved0 = 0x2526;
+    z.reserved = {0x27282930, 0x31323334, 0x35363738, 0x39404142, 0x43444546};
+    doc.events[1] = kvmf::Event{0x4748, 0x49505152, 0x53545556};
+    std::vector<uint8_t> image = doc.bytes();
+    KVEL_MAIN_HEADER header;
+    ASSERT_EQ(KVELSetBuffer(image.data(), &header), 0);
+
+    const unsigned char* r = reinterpret_cast<const unsigned char*>(KVELGetZoneSubFrame()) + 6;
+    EXPECT_EQ(at<uint16_t>(r, 0), 0x0102);
+    const uint32_t words[] = {0x03040506, 0x0708090A, 0x0B0C0D0E, 0x0F101112, 0x13141516, 0x1718191A, 0x1B1C1D1E};
+    for (size_t i = 0; i < 7; ++i) EXPECT_EQ(at<uint32_t>(r, 2 + 4 * i), words[i]) << "word " << i;
+    EXPECT_EQ(at<uint16_t>(r, 32), 0x2122);
+    EXPECT_EQ(at<uint16_t>(r, 34), 0x2324);
+    EXPECT_EQ(at<uint16_t>(r, 36), 0x2526);
+    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(at<uint32_t>(r, 38 + 4 * i), z.reserved[i]) << "reserved " << i + 1;
+
+    const unsigned char* e = reinterpret_cast<const unsigned char*>(KVELGetFirstEvent()) + 10;
+    EXPECT_EQ(at<uint16_t>(e, 0), 0x4748);
+    EXPECT_EQ(at<uint32_t>(e, 2), 0x49505152u);
+    EXPECT_EQ(at<uint32_t>(e, 6), 0x53545556u);
+}

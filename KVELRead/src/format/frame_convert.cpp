@@ -18,12 +18,15 @@ void convertZoneHeader(unsigned char* z) {
 
 void convertZoneRecord(unsigned char* r) {
     convert16(r + zr::zoneNumber);
-    for (size_t off = zr::zoneStart; off <= zr::fadeOutEnd; off += 4) convert32(r + off);
+    // The six positions, two at a time.
+    for (size_t off = zr::zoneStart; off <= zr::fadeOutStart; off += 8) convert32Pair(r + off);
     convert32(r + zr::bpm);  // the float's four bytes swap as one unit
     convert16(r + zr::barCount);
     convert16(r + zr::key);
     convert16(r + zr::reservedBegin);
-    for (size_t off = zr::reservedBegin + 2; off < zr::reservedEnd; off += 4) convert32(r + off);
+    // The five reserved words after it: two pairs and the last one.
+    for (size_t off = zr::reservedBegin + 2; off + 8 <= zr::reservedEnd; off += 8) convert32Pair(r + off);
+    convert32(r + zr::reservedEnd - 4);
 }
 
 void convertEventHeader(unsigned char* e) {
@@ -35,8 +38,8 @@ void convertEventHeader(unsigned char* e) {
 
 void convertEventRecord(unsigned char* r) {
     convert16(r + ev::barBeat);
-    convert32(r + ev::value);
-    convert32(r + ev::samplePosition);
+    static_assert(ev::samplePosition == ev::value + 4);
+    convert32Pair(r + ev::value);
 }
 
 void convertWords(unsigned char* words, uint32_t count) {
