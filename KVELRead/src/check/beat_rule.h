@@ -16,7 +16,7 @@ inline void beatRule(WalkState& w, const unsigned char* record, const Event& e) 
     if (zone < 0) {
         walkError(-3020, fileOffset(record), 1, fileOffset(record));
     } else {
-        if (zone != bar.rememberedZone) {
+        if (zone != bar.rememberedZone) [[unlikely]] {
             // A new zone starts a new count and a new first bar.
             bar.beatsCounted = 0;
             bar.firstBar = true;
