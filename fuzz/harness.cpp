@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,57 @@ void compareLoaders(const uint8_t* data, size_t size) {
     require(KVELSetBufferWithSize(image.data(), size, &header) == 0, "only the file loader takes the file");
     require(image == fileImage, "the loaders convert the file differently");
     require(KVELCheckFormat(0, 1) == fileResult && lines() == fileLines, "the loaders' checks disagree");
+    KVELCloseFile();
+}
+
+void runSequence(const uint8_t* data, size_t size) {
+    if (size == 0) return;
+    const size_t opCount = std::min<size_t>(data[0] % 17, size - 1);
+    const uint8_t* ops = data + 1;
+    const uint8_t* image = ops + opCount;
+    const size_t imageSize = size - 1 - opCount;
+    const std::string& path = writeInput(image, imageSize);
+
+    kvel::clearErrors();
+    // Adopted images stay alive until the sequence has ended and closed.
+    std::vector<std::unique_ptr<unsigned char[]>> adopted;
+    size_t held = 0;  // what the current image can hold at most
+    KVEL_MAIN_HEADER header{};
+    for (size_t i = 0; i < opCount; ++i) {
+        switch (ops[i] % 8) {
+            case 0:
+                if (KVELOpenFile(path.c_str(), &header) == 0) held = imageSize;
+                break;
+            case 1:
+                KVELOpenFile2(path.c_str());
+                break;
+            case 2: case 3: {  // the whole image, or a cut one: bounded by what is passed
+                const size_t length = ops[i] % 8 == 2 ? imageSize : imageSize / 2;
+                adopted.emplace_back(new unsigned char[length ? length : 1]);
+                if (length) std::memcpy(adopted.back().get(), image, length);
+                KVELSetBufferWithSize(adopted.back().get(), length, &header);
+                held = length;
+                break;
+            }
+            case 4:
+                require(KVELCloseFile() == 0 && KVELGetWholeBuffer() == nullptr, "close left an image");
+                held = 0;
+                break;
+            case 5: {
+                const int before = KVELGetErrorCount();
+                const int result = KVELCheckFormat(ops[i] >> 7, (ops[i] >> 6) & 1);
+                require(KVELGetErrorCount() == 1000 || -result == KVELGetErrorCount() - before,
+                        "check result is not minus the records appended");
+                break;
+            }
+            case 6:
+                readFrames(held);
+                break;
+            default:
+                readErrors();
+                break;
+        }
+    }
     KVELCloseFile();
 }
 

@@ -18,4 +18,9 @@ void runMemoryPath(const uint8_t* data, size_t size);
 // both ways: the images and the diagnostics must be the same.
 void compareLoaders(const uint8_t* data, size_t size);
 
+// Interprets the input as a series of loads, closes, checks and reads in any
+// order (first byte: how many, then one byte each), applied to the image that
+// follows, so every reader state meets every operation.
+void runSequence(const uint8_t* data, size_t size);
+
 }  // namespace kvelfuzz

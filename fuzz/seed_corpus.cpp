@@ -1,6 +1,8 @@
 // Writes the fuzzers' seed corpus: well-formed files and variants that each
 // break one thing, so that fuzzing starts deep inside every check.
-// Usage: kvel_fuzz_seeds DIR
+// Usage: kvel_fuzz_seeds DIR [SEQUENCE_DIR]
+// SEQUENCE_DIR receives the seeds of the sequence target: operations, then
+// an image.
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -85,11 +87,39 @@ bool write(const std::string& dir, const std::string& name, const std::vector<ui
     return false;
 }
 
+// Operations of the sequence target (see fuzz/harness.h): 0 open, 1 open
+// without loading, 2 adopt, 3 adopt half, 4 close, 5 check, 6 read, 7 errors.
+bool writeSequences(const std::string& dir) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    const std::vector<std::vector<uint8_t>> sequences = {
+        {0, 5, 6, 7, 4}, {2, 5, 6, 4}, {1, 2, 5, 4, 0, 6}, {0, 2, 6, 5, 4, 4},
+        {2, 1, 0, 5, 4}, {3, 6, 5, 2, 6, 7}, {0, 1, 0, 6, 4, 6},
+    };
+    kvmf::Doc rewritten = kvmf::wellFormed();
+    rewritten.zoneFrameSize = 0;
+    const std::vector<std::vector<uint8_t>> images = {kvmf::wellFormed().bytes(),
+                                                      kvmf::song({2, 3}, {4, 3}).bytes(), rewritten.bytes()};
+    bool ok = true;
+    int written = 0;
+    for (size_t s = 0; s < sequences.size(); ++s) {
+        for (size_t i = 0; i < images.size(); ++i) {
+            std::vector<uint8_t> bytes{static_cast<uint8_t>(sequences[s].size())};
+            bytes.insert(bytes.end(), sequences[s].begin(), sequences[s].end());
+            bytes.insert(bytes.end(), images[i].begin(), images[i].end());
+            ok = write(dir, "sequence-" + std::to_string(s) + "-" + std::to_string(i), bytes) && ok;
+            ++written;
+        }
+    }
+    std::printf("%d sequence seeds written to %s\n", written, dir.c_str());
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s DIR\n", argv[0]);
+    if (argc != 2 && argc != 3) {
+        std::fprintf(stderr, "usage: %s DIR [SEQUENCE_DIR]\n", argv[0]);
         return 2;
     }
     const std::string dir = argv[1];
@@ -115,5 +145,6 @@ int main(int argc, char** argv) {
         ++written;
     }
     std::printf("%d seeds written to %s\n", written, dir.c_str());
+    if (argc == 3) ok = writeSequences(argv[2]) && ok;
     return ok ? 0 : 1;
 }
