@@ -130,23 +130,3 @@ TEST(ReaderState, EntireFrameCopyOfNoBytes) {
     EXPECT_LINES(appended([&] { return KVELReadEventSubFrame(dest); }), {});
     EXPECT_EQ(dest[0], 0xEE);
 }
-
-// A copy that would read beyond the bytes the library holds is refused.
-TEST(ReaderState, CopiesBeyondTheHeldBytesFail) {
-    kvmf::Doc doc = kvmf::wellFormed();
-    doc.eventFrameSize = 1000;
-    kvtest::loadMemory(doc);
-    EXPECT_EQ(KVELGetBufferSizeForEventSubFrame(), 1004);
-    std::vector<unsigned char> dest(1004);
-    EXPECT_LINES(appended([&] { return KVELReadEventSubFrame(dest.data()); }), kNothingLoaded);
-    KVELCloseFile();
-
-    doc = kvmf::wellFormed();
-    doc.totalFrameSize = static_cast<uint32_t>(doc.bytes().size() - 20 + 1);
-    std::vector<uint8_t> image = doc.bytes();
-    KVEL_MAIN_HEADER header;
-    ASSERT_EQ(KVELSetBufferWithSize(image.data(), image.size(), &header), 0);
-    dest.resize(image.size());
-    EXPECT_LINES(appended([&] { return KVELReadEntireFrame(dest.data()); }), kNothingLoaded);
-    KVELCloseFile();
-}

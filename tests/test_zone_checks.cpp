@@ -4,7 +4,6 @@
 
 using kvmf::Doc;
 using kvtest::check;
-using kvtest::checkMemory;
 using kvtest::twoZones;
 
 namespace {
@@ -27,15 +26,6 @@ Doc faded() {
 TEST(ZoneChecks, BaseDocumentsAreClean) {
     EXPECT_LINES(check(twoZones()), {});
     EXPECT_LINES(check(faded()), {});
-}
-
-// A frame size behind which the event sub-frame still starts where it says.
-TEST(ZoneChecks, FrameSize) {
-    Doc d = kvmf::wellFormed();
-    d.zoneFrameSize = 64;
-    d.zoneGap = {0, 0, 0, 0};
-    EXPECT_LINES(checkMemory(d), {"ERROR(-2027) : offset 0x00000014 : [Zone Sub Frame] Incorrect zone frame size. "
-                                  "it should be 0000003c but it is 00000040."});
 }
 
 // With no zone the checker stops after -2001; the walk's zone-record steps

@@ -67,29 +67,8 @@ std::vector<std::vector<int32_t>> queryOrders(const std::vector<Span>& spans, st
 
 }  // namespace
 
-TEST(ZoneLookup, AgreesWithTheScan) {
-    struct Case {
-        const char* name;
-        std::vector<Span> spans;
-    };
-    const Case cases[] = {
-        {"in order, adjacent", {{0, 50}, {50, 120}, {120, 170}}},
-        {"in order, with gaps", {{10, 40}, {60, 90}, {150, 170}}},
-        {"nested, the outer zone first", {{0, 170}, {40, 90}}},
-        {"nested, the inner zone first", {{40, 90}, {0, 170}}},
-        {"crossing", {{0, 100}, {50, 150}, {20, 60}}},
-        {"reverse order", {{120, 170}, {50, 120}, {0, 50}}},
-        {"empty and inverted", {{30, 30}, {90, 40}, {0, 170}, {170, 0}}},
-        {"duplicates", {{0, 90}, {0, 90}, {40, 170}, {40, 170}}},
-        {"negative positions", {{INT32_MIN, -10}, {-20, 30}, {INT32_MIN, INT32_MAX}}},
-        {"none", {}},
-    };
-    std::mt19937 rng(7);
-    for (const Case& c : cases) EXPECT_TRUE(agreesWithScan(c.spans, rng)) << c.name;
-}
-
 // Random layouts drawn from few values, so that edges coincide, zones repeat
-// and overlap, and some are empty or inverted.
+// and overlap, nest in either order, and some are empty, inverted or none.
 TEST(ZoneLookup, AgreesWithTheScanOnRandomLayouts) {
     const int32_t values[] = {INT32_MIN, INT32_MIN + 1, -20, -1, 0, 5, 10, 40, 50, 90, 120, 170, INT32_MAX - 1, INT32_MAX};
     std::mt19937 rng(11);

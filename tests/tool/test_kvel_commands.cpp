@@ -240,23 +240,4 @@ TEST_F(KvelTest, CodesListsTheLibraryMessageTable) {
               "   code  severity  text\n     -2  error     Too many errors are detected.\n");
 }
 
-TEST_F(KvelTest, HelpDocumentsEveryOption) {
-    const struct {
-        const char* command;
-        std::vector<const char*> options;
-    } cases[] = {
-        {"check", {"--format", "--no-warnings", "--allow-user-categories", "--warnings-as-errors", "--quiet",
-                   "--no-progress", "Exit status"}},
-        {"dump", {"--format"}},
-        {"pack", {"--output"}},
-        {"codes", {"--format"}},
-    };
-    for (const auto& c : cases) {
-        const Result r = kvel(std::string("help ") + c.command);
-        EXPECT_EQ(r.status, 0);
-        EXPECT_NE(r.out.find(std::string("kvel ") + c.command), std::string::npos) << r.out;
-        for (const char* option : c.options) EXPECT_NE(r.out.find(option), std::string::npos) << c.command << option;
-    }
-}
-
 }  // namespace
