@@ -3,6 +3,7 @@
 // Usage: kvel_fuzz_seeds DIR [SEQUENCE_DIR]
 // SEQUENCE_DIR receives the seeds of the sequence target: operations, then
 // an image.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -104,9 +105,10 @@ bool writeSequences(const std::string& dir) {
     int written = 0;
     for (size_t s = 0; s < sequences.size(); ++s) {
         for (size_t i = 0; i < images.size(); ++i) {
-            std::vector<uint8_t> bytes{static_cast<uint8_t>(sequences[s].size())};
-            bytes.insert(bytes.end(), sequences[s].begin(), sequences[s].end());
-            bytes.insert(bytes.end(), images[i].begin(), images[i].end());
+            const std::vector<uint8_t>& ops = sequences[s];
+            std::vector<uint8_t> bytes(1 + ops.size() + images[i].size());
+            bytes[0] = static_cast<uint8_t>(ops.size());
+            std::copy(images[i].begin(), images[i].end(), std::copy(ops.begin(), ops.end(), bytes.begin() + 1));
             ok = write(dir, "sequence-" + std::to_string(s) + "-" + std::to_string(i), bytes) && ok;
             ++written;
         }
