@@ -72,35 +72,27 @@ TEST(EventWalk, SampleRange) {
 }
 
 // Records of undeclared categories are reported, counted and still ruled.
+// Category 127 is never reported; category 0 is unless the table has id 0.
 TEST(EventWalk, UndeclaredCategories) {
-    const std::vector<uint32_t> withoutAbsolute = {0x2F000007, 0x01000008, 0x08000001, 0x10000001};
-    // The table sits one entry shorter, so event j lies at 140 + 10 j.
-    EXPECT_LINES(check(wellFormedWith([&](Doc& d) {
-                     d.categoryTable = withoutAbsolute;
-                     d.totalEventCount = 18;
-                     d.events[10] = kvmf::absoluteChordEvent(1, 3, 44100, 0);
-                 })),
-                 {"ERROR(-3018) : offset 0x00000074 : [Event Sub Frame] Total event count mismatch. It should be "
-                  "00000012 but it is 00000011.",
-                  "ERROR(-3025) : offset 0x000000f2 : [Event Sub Frame] Category type 09 is not specified.",
+    // Absolute chords left out of the table, which then sits one entry
+    // shorter: event 10 lies at 140 + 10 * 10.
+    const auto withValue = [](uint32_t value) {
+        return wellFormedWith([&](Doc& d) {
+            d.categoryTable = std::vector<uint32_t>{0x2F000007, 0x01000008, 0x08000001, 0x10000001};
+            d.totalEventCount = 18;
+            d.events[10].value = value;
+        });
+    };
+    const std::string total = "ERROR(-3018) : offset 0x00000074 : [Event Sub Frame] Total event count mismatch. It "
+                              "should be 00000012 but it is 00000011.";
+    EXPECT_LINES(check(withValue(0x09000000)),
+                 {total, "ERROR(-3025) : offset 0x000000f2 : [Event Sub Frame] Category type 09 is not specified.",
                   "WARNING(-13201) : offset 0x000000f2 : [Event Sub Frame] All of absolute tone number bit is "
                   "0.(09000000)"});
-    // Category 127 is never reported; category 0 is unless the table has id 0.
-    EXPECT_LINES(check(wellFormedWith([&](Doc& d) {
-                     d.categoryTable = withoutAbsolute;
-                     d.totalEventCount = 18;
-                     d.events[10].value = 0x7F000000;
-                 })),
-                 {"ERROR(-3018) : offset 0x00000074 : [Event Sub Frame] Total event count mismatch. It should be "
-                  "00000012 but it is 00000011."});
-    EXPECT_LINES(check(wellFormedWith([&](Doc& d) {
-                     d.categoryTable = withoutAbsolute;
-                     d.totalEventCount = 18;
-                     d.events[10].value = 0x80000000;  // bit 31 is no part of the category
-                 })),
-                 {"ERROR(-3018) : offset 0x00000074 : [Event Sub Frame] Total event count mismatch. It should be "
-                  "00000012 but it is 00000011.",
-                  "ERROR(-3025) : offset 0x000000f2 : [Event Sub Frame] Category type 00 is not specified."});
+    EXPECT_LINES(check(withValue(0x7F000000)), {total});
+    // Bit 31 is no part of the category.
+    EXPECT_LINES(check(withValue(0x80000000)),
+                 {total, "ERROR(-3025) : offset 0x000000f2 : [Event Sub Frame] Category type 00 is not specified."});
 }
 
 TEST(EventWalk, AfterTheTerminator) {
