@@ -16,6 +16,11 @@ int32_t checkZoneValues(const unsigned char* record, uint32_t index);  // also s
 int32_t checkEventSubFrame();
 int32_t walkEvents();
 
+// Whether the walk takes the records that raise nothing on its quiet path
+// (the default). Turned off, every record gets every test in full: the tests
+// compare the two.
+extern bool g_walkQuietPath;
+
 // The zone an event position lies in: the first zone, in record order, with
 // start <= position < end (signed comparisons), or -1 when no zone contains
 // it. indexZones prepares the lookup for the current image; every check run

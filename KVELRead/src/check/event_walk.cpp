@@ -1,19 +1,18 @@
 // The event walk: every event record in body order, then the outline facts
 // gathered on the way (start and end events, zone events, the terminator).
 #include <algorithm>
+#include <iterator>
 
 #include "check/beat_rule.h"
 #include "check/checkers.h"
 #include "check/chord_rules.h"
+#include "check/event_walk.h"
 #include "check/melody_rule.h"
 #include "check/outline_rule.h"
-#include "check/walk_state.h"
 #include "interface/reader_state.h"
 
 namespace kvel {
 namespace {
-
-constexpr uint16_t kFirstNoBar = 0xFFF0;  // barBeat from here on: bar 0xFFF, no bar
 
 // The sample position of the record that event position `position` falls in
 // (record position / 10, remainder dropped), or false when it is not readable.
@@ -52,38 +51,12 @@ int32_t afterWalk(uint32_t offset) {
     return tally.result;
 }
 
-// The walk's own ordering of the records: bar and beat of the last record
-// with a bar (bar-major order is the order of barBeat = bar << 4 | beat) and
-// the sample position of the last record.
-struct Order {
-    uint16_t previousBarBeat;
-    int32_t previousSample;
-};
-
 int32_t g_walkProblems;  // raised by the current walk
 
-// What the walk does with a record of each category.
-enum Kind : uint8_t { kNoRule, kBeat, kChord, kAbsoluteChord, kMelody, kOutline = 8, kUndeclared = 16 };
-
-Kind ruleOf(uint32_t category) {
-    switch (category) {
-        case 1: return kBeat;
-        case 8: return kChord;
-        case 9: return kAbsoluteChord;
-        case 16: return kMelody;
-        case 47: return kOutline;
-        default: return kNoRule;
-    }
-}
-
-// An outline record with code 1, and the zone terminator among those.
-bool isZoneEvent(const Event& e) { return (e.value & 0x7F) == 1; }
-bool isTerminator(const Event& e) { return ((e.value >> 7) & 0xFFFF) == 0xFFFF; }
-
-// The highest barBeat that draws none of -3033, -3019 and -3020 in a zone,
-// or -1 when every record with a bar draws one of them.
-int32_t highestQuietBarBeat(int32_t zone, bool afterTerminator, int32_t totalBarCount) {
-    if ((zone < 0 && !afterTerminator) || totalBarCount < 1) return -1;
+// The highest barBeat that draws none of -3033, -3019 and -3020 inside a
+// zone, or -1 when every record with a bar draws one of them.
+int32_t highestQuietBarBeat(int32_t totalBarCount) {
+    if (totalBarCount < 1) return -1;
     return (std::min(totalBarCount, int32_t{kFirstNoBar >> 4} - 1) << 4) | 0xF;
 }
 
@@ -123,7 +96,28 @@ int32_t highestQuietBarBeat(int32_t zone, bool afterTerminator, int32_t totalBar
     return order;
 }
 
+// Every test of a record, raising what it draws, and its category's rule.
+[[gnu::noinline]] void fullRecord(const unsigned char* r, Walk& k, int32_t totalSamples) {
+    const Event e = readEvent(r);
+    const uint32_t category = e.category();
+    const Rule rule = ruleOf(category);
+    // A zone event sets the after-terminator flag before its own bar test.
+    if (rule == kOutlineRule && isZoneEvent(e)) k.afterTerminator = isTerminator(e);
+    k.order = recordProblems(e, fileOffset(r), k.w.segment.zone >= 0, k.afterTerminator, totalSamples, k.order);
+    ++k.counts[category];
+    switch (rule) {
+        case kBeatRule: beatRule(k.w, r, e); break;
+        case kChordRule: chordRule(k.w, r, e); break;
+        case kAbsoluteChordRule: absoluteChordRule(k.w, r, e); break;
+        case kMelodyRule: melodyRule(k.w, r, e); break;
+        case kOutlineRule: outlineRule(k.w, r, e); break;
+        case kNoRule: break;
+    }
+}
+
 }  // namespace
+
+bool g_walkQuietPath = true;
 
 void walkError(int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1, uint32_t p2) {
     appendError(code, static_cast<int32_t>(offset), paramCount, p1, p2);
@@ -134,12 +128,10 @@ void walkWarning(int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1,
     if (!g_run.suppressWarnings) walkError(code, offset, paramCount, p1, p2);
 }
 
-// The walk goes through the body one zone segment at a time (positions with
-// one answer of the zone lookup), so the zone test of a record becomes part
-// of a range test of its barBeat. A record whose bar, sample position and
-// category draw nothing costs a few comparisons; any other one gets every
-// test in full (recordProblems). The rules are inlined and their state is a
-// local, so the loop touches memory little beyond the record itself.
+// Most records raise nothing, and the quiet path (quietRun) takes those with
+// the few tests that show it, one zone segment after another. The record it
+// stops at, and any that follow it while they raise problems, get every test
+// in full (fullRecord); outside every zone, or before the first bar, all do.
 int32_t walkEvents() {
     const unsigned char* h = eventFrame();
     const int32_t total = static_cast<int32_t>(readHost32(h + es::totalEventCount));
@@ -147,12 +139,12 @@ int32_t walkEvents() {
     const int32_t totalBarCount = g_run.totalBarCount;
     const uint64_t firstOffset = g_run.firstEventOffset;
     g_walkProblems = 0;
-    WalkState w = beginWalk();
-
-    uint8_t kinds[128];
-    for (uint32_t c = 0; c < 128; ++c)
-        kinds[c] = static_cast<uint8_t>(ruleOf(c) | (g_run.declared[c] || c == 127 ? 0 : kUndeclared));
-    uint32_t counts[128] = {};
+    Walk k;
+    k.w = beginWalk();
+    k.order = Order{0, kNoPreviousPosition};  // bar 0, beat 0; no sample yet
+    k.afterTerminator = false;
+    for (uint32_t bits = 0; bits < 2048; ++bits) k.quiet[bits] = quietOf(bits);
+    std::fill(std::begin(k.counts), std::end(k.counts), 0u);
 
     // The records before the first one that is not readable (not wholly
     // before the image end), and not more than totalEventCount of them.
@@ -161,67 +153,27 @@ int32_t walkEvents() {
     const unsigned char* const first = g_run.image + firstOffset;
     const unsigned char* const end = first + kEventRecordSize * visits;
 
-    Order order{0, kNoPreviousPosition};  // bar 0, beat 0; no sample yet
-    bool afterTerminator = false;
+    const int32_t highest = highestQuietBarBeat(totalBarCount);
+    const auto at = [first](const unsigned char* r) { return static_cast<int32_t>(r - first); };
     for (const unsigned char* r = first; r < end;) {
-        const int32_t chunkPosition = static_cast<int32_t>(r - first);
-        const int32_t zone = zoneAt(w.segment, chunkPosition);
-        // The records of this segment: positions below its end.
-        const unsigned char* const chunkEnd = w.segment.end < end - first ? first + w.segment.end : end;
-        int32_t highest = highestQuietBarBeat(zone, afterTerminator, totalBarCount);
-        int32_t lowest = std::max<int32_t>(order.previousBarBeat, 0x10);
-        // Inside a zone the after-terminator flag changes no record's tests,
-        // so outline records need the long way only outside every zone.
-        const uint8_t attention = zone >= 0 ? kUndeclared : kUndeclared | kOutline;
-
-        for (; r < chunkEnd; r += kEventRecordSize) {
-            const Event e = readEvent(r);
-            const uint32_t category = e.category();
-            const uint8_t kind = kinds[category];
-            const int32_t pos = e.position();
-            const bool barred = e.barBeat < kFirstNoBar;
-            const auto quiet = [&](uint8_t loud) {
-                return pos >= order.previousSample && pos <= totalSamples && !(kind & loud) &&
-                       (!barred || (e.barBeat >= lowest && e.barBeat <= highest));
-            };
-
-            bool ordered = quiet(attention);
-            if (!ordered) [[unlikely]] {
-                // A zone event sets the after-terminator flag before its own bar test.
-                if ((kind & kOutline) && isZoneEvent(e)) {
-                    afterTerminator = isTerminator(e);
-                    highest = highestQuietBarBeat(zone, afterTerminator, totalBarCount);
-                }
-                ordered = quiet(kUndeclared);
-            }
-            if (ordered) {
-                order.previousSample = pos;
-                if (barred) lowest = order.previousBarBeat = e.barBeat;
-            } else {
-                order = recordProblems(e, fileOffset(r), zone >= 0, afterTerminator, totalSamples, order);
-                lowest = std::max<int32_t>(order.previousBarBeat, 0x10);
-            }
-            ++counts[category];
-
-            // Most frequent first.
-            const uint8_t rule = kind & ~kUndeclared;
-            if (rule == kNoRule) continue;
-            if (rule == kBeat)
-                beatRule(w, r, e);
-            else if (rule == kChord)
-                chordRule(w, r, e);
-            else if (rule == kAbsoluteChord)
-                absoluteChordRule(w, r, e);
-            else if (rule == kMelody)
-                melodyRule(w, r, e);
-            else {
-                if (isZoneEvent(e)) afterTerminator = isTerminator(e);
-                outlineRule(w, r, e);
-            }
+        // Inside a zone, once the walk has seen a bar, the quiet path takes
+        // what it can.
+        if (g_walkQuietPath && zoneAt(k.w.segment, at(r)) >= 0 && k.order.previousBarBeat >= 0x10) {
+            r = quietRun(r, first, end, k, highest, totalSamples);
+            if (r >= end) break;
         }
+        // The full path takes the record the quiet path stopped at, and the
+        // ones after it while they raise problems (a whole body in bar 0, say).
+        int32_t before;
+        do {
+            zoneAt(k.w.segment, at(r));
+            before = g_walkProblems;
+            fullRecord(r, k, totalSamples);
+            r += kEventRecordSize;
+        } while (r < end && g_walkProblems != before);
     }
-    endWalk(w);
-    for (uint32_t c = 0; c < 128; ++c) g_run.categoryCounts[c] += counts[c];
+    endWalk(k.w);
+    for (uint32_t c = 0; c < 128; ++c) g_run.categoryCounts[c] += k.counts[c] + k.counts[c | 0x80];
     return afterWalk(fileOffset(end)) - g_walkProblems;
 }
 

@@ -16,31 +16,20 @@
 // check never allocates.
 #include <algorithm>
 
-#include "check/checkers.h"
+#include "check/zone_index.h"
 
 namespace kvel {
+
+ZoneIndex g_zoneIndex;
+
 namespace {
-
-constexpr uint32_t kMaxCuts = 2 * 65535;
-constexpr int32_t kNoZone = -1;
-
-struct ZoneIndex {
-    int32_t cuts[kMaxCuts];      // ascending, distinct
-    int32_t zoneOf[kMaxCuts];    // answer for cuts[j] <= position < cuts[j + 1]; the last is kNoZone
-    uint32_t unpainted[kMaxCuts + 1];  // painting: union-find links to the next unpainted segment
-    uint32_t count;
-    uint32_t cursor;                   // the segment last answered
-    const unsigned char* records;     // the first zone record
-};
-
-ZoneIndex g_index;
 
 struct Span {
     int32_t start, end;
 };
 
 Span spanOf(uint32_t zone) {
-    const unsigned char* r = g_index.records + uint64_t{kZoneRecordSize} * zone;
+    const unsigned char* r = g_zoneIndex.records + uint64_t{kZoneRecordSize} * zone;
     return Span{static_cast<int32_t>(readHost32(r + zr::zoneStart)), static_cast<int32_t>(readHost32(r + zr::zoneEnd))};
 }
 
@@ -48,7 +37,7 @@ Span spanOf(uint32_t zone) {
 // non-empty one: the segments follow from the records directly. False when
 // some zone starts before that end.
 bool indexOrderedZones(uint16_t zones) {
-    ZoneIndex& x = g_index;
+    ZoneIndex& x = g_zoneIndex;
     uint32_t m = 0;
     for (uint32_t i = 0; i < zones; ++i) {
         const Span s = spanOf(i);
@@ -69,7 +58,7 @@ bool indexOrderedZones(uint16_t zones) {
 
 // The first unpainted segment at or after j (path halving).
 uint32_t firstUnpainted(uint32_t j) {
-    uint32_t* link = g_index.unpainted;
+    uint32_t* link = g_zoneIndex.unpainted;
     while (link[j] != j) {
         link[j] = link[link[j]];
         j = link[j];
@@ -80,7 +69,7 @@ uint32_t firstUnpainted(uint32_t j) {
 // Any zones: sort the cuts, then give each segment the first zone, in record
 // order, that covers it; a segment once painted is skipped for good.
 void indexAnyZones(uint16_t zones) {
-    ZoneIndex& x = g_index;
+    ZoneIndex& x = g_zoneIndex;
     uint32_t m = 0;
     for (uint32_t i = 0; i < zones; ++i) {
         const Span s = spanOf(i);
@@ -109,25 +98,21 @@ void indexAnyZones(uint16_t zones) {
 }  // namespace
 
 void indexZones() {
-    g_index.cursor = 0;
-    g_index.records = zoneRecord(0);
+    g_zoneIndex.cursor = 0;
+    g_zoneIndex.records = zoneRecord(0);
     if (!indexOrderedZones(zoneCount())) indexAnyZones(zoneCount());
 }
 
 ZoneSegment zoneSegmentAt(int32_t eventPosition) {
-    ZoneIndex& x = g_index;
+    const ZoneIndex& x = g_zoneIndex;
     const uint32_t m = x.count;
-    constexpr int64_t kAfterAll = int64_t{INT32_MAX} + 1;
     if (m == 0) return ZoneSegment{INT32_MIN, kAfterAll, kNoZone, 0};
     if (eventPosition < x.cuts[0]) return ZoneSegment{INT32_MIN, x.cuts[0], kNoZone, 0};
     // A walk leaves a segment for the next one; anything else is searched.
     uint32_t j = x.cursor + 1;
     if (j >= m || eventPosition < x.cuts[j] || (j + 1 < m && eventPosition >= x.cuts[j + 1]))
         j = static_cast<uint32_t>(std::upper_bound(x.cuts, x.cuts + m, eventPosition) - x.cuts) - 1;
-    x.cursor = j;
-    const int32_t zone = x.zoneOf[j];
-    const uint8_t numerator = zone >= 0 ? x.records[kZoneRecordSize * static_cast<uint32_t>(zone) + zr::meterNumerator] : 0;
-    return ZoneSegment{x.cuts[j], j + 1 < m ? x.cuts[j + 1] : kAfterAll, zone, numerator};
+    return segmentOfIndex(j);
 }
 
 }  // namespace kvel

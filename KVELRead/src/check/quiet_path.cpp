@@ -1,0 +1,165 @@
+// The event walk's quiet path: the records that raise nothing, taken with
+// the fewest tests that show it.
+#include <algorithm>
+
+#include "check/chord_rules.h"
+#include "check/event_walk.h"
+#include "check/zone_index.h"
+
+namespace kvel {
+
+Quiet quietOf(uint32_t bits) {
+    const uint32_t category = (bits >> 3) & 0x7F, flags = bits & 0x7;
+    if (!g_run.declared[category] && category != 127) return kLoud;
+    switch (ruleOf(category)) {
+        case kNoRule: return kQuiet;
+        // Flag combinations 3, 6 and 7 draw -3102.
+        case kBeatRule:
+            if (flags == 3 || flags >= 6) return kLoud;
+            return flags & 1 ? kBarStartBeat : flags & 2 ? kUncountedBeat : kBeat;
+        case kChordRule: return flags == 0 ? kChord : kLoud;
+        case kAbsoluteChordRule: return flags & 4 ? kLoud : kAbsoluteChord;
+        case kMelodyRule: return flags & 3 ? kLoud : kMelody;
+        case kOutlineRule: return kOutline;
+    }
+    return kLoud;
+}
+
+// The records from `r` on that raise nothing, in the forms that need no
+// call, through any zone segments inside zones: returns the first record
+// that may raise something or needs the full path, or the first outside
+// every zone, or `end`. k.w.segment then holds the returned record's segment.
+// A record's state changes are made only after all its tests pass, so the
+// full path finds that record untouched. `highest` is the highest quiet
+// barBeat inside a zone. The previous barBeat is at least 0x10 (bar 1) and r lies in
+// a zone. The state lives in locals here and goes back to `k` at the end, so
+// the loop runs in registers.
+const unsigned char* quietRun(const unsigned char* r, const unsigned char* const first, const unsigned char* const end,
+                              Walk& k, const int32_t highest, const int32_t totalSamples) {
+    const int32_t previousSample0 = k.order.previousSample;
+    // Past the total no record can be quiet.
+    if (previousSample0 > totalSamples) return r;
+    uint32_t previousSample = static_cast<uint32_t>(previousSample0);
+    // A barred record is quiet when lowest <= barBeat < limit; limit is at
+    // most kFirstNoBar, and lowest is raised to it when nothing is quiet.
+    const uint32_t limit = static_cast<uint32_t>(highest + 1);
+    const uint32_t lowest0 = std::min<uint32_t>(k.order.previousBarBeat, limit);
+    uint32_t lowest = lowest0;
+
+    ZoneSegment segment = k.w.segment;
+    BeatBarState bar = k.w.beatBar;
+    int32_t beatPosition = k.w.beatPosition, chordPosition = k.w.chordPosition;
+    int32_t absoluteChordPosition = k.w.absoluteChordPosition, melodyPosition = k.w.melodyPosition;
+    OutlineFacts outline = k.w.outline;
+    bool afterTerminator = k.afterTerminator;
+    uint32_t beats = 0;  // the most frequent category is counted here
+
+    const auto stopOf = [&](const ZoneSegment& g) { return g.end < end - first ? first + g.end : end; };
+    const unsigned char* stop = stopOf(segment);
+    int32_t zone = segment.zone, meter = segment.meterNumerator;
+    for (;; r += kEventRecordSize) {
+        if (r >= stop) [[unlikely]] {
+            // The next segment, while it lies in a zone.
+            if (r >= end) break;
+            segment = nextZoneSegment(static_cast<int32_t>(r - first));
+            if (segment.zone < 0) break;
+            stop = stopOf(segment);
+            zone = segment.zone;
+            meter = segment.meterNumerator;
+        }
+        const Event e = readEvent(r);
+        const int32_t pos = e.position();
+        // previousSample <= pos <= totalSamples, as one unsigned range test.
+        if (static_cast<uint32_t>(pos) - previousSample > static_cast<uint32_t>(totalSamples) - previousSample) break;
+        // A record without a bar is above every limit.
+        const uint32_t barBeat = e.barBeat;
+        uint32_t nextLowest = barBeat;
+        if (barBeat - lowest >= limit - lowest) [[unlikely]] {
+            if (barBeat < kFirstNoBar) break;
+            nextLowest = lowest;
+        }
+        const uint32_t v = e.value;
+        const Quiet kind = static_cast<Quiet>(k.quiet[v >> 21]);
+        // Most frequent first; a chain of tests, which predicts better than
+        // a jump table on mixed categories.
+        if (kind == kQuiet) {
+            ++k.counts[v >> 24];
+        } else if (kind == kBeat) {
+            if (pos == beatPosition) break;
+            // A new zone starts a new count (and a new first bar). Made
+            // before the tests end, it is what the full path would do first.
+            if (zone != bar.rememberedZone) [[unlikely]] bar = BeatBarState{zone, 0, true};
+            ++bar.beatsCounted;
+            beatPosition = pos;
+            ++beats;
+        } else if (kind == kBarStartBeat) {
+            if (pos == beatPosition) break;
+            if (zone != bar.rememberedZone) [[unlikely]] bar = BeatBarState{zone, 0, true};
+            // The first bar of a zone may be short: its mismatch passes once.
+            if (bar.beatsCounted != meter) {
+                if (!bar.firstBar) break;
+                bar.firstBar = false;
+            }
+            bar.beatsCounted = 1;
+            beatPosition = pos;
+            ++beats;
+        } else if (kind == kChord) {
+            if (!validChordNumber((v >> 8) & 0xFF) || invalidSharpFlat(v) || (v & 0xE0) || pos == chordPosition ||
+                pos == absoluteChordPosition)
+                break;
+            chordPosition = pos;
+            ++k.counts[v >> 24];
+        } else if (kind == kAbsoluteChord) {
+            if (invalidSharpFlat(v) || (v & 0x7FFFE0) == 0 || pos == chordPosition || pos == absoluteChordPosition)
+                break;
+            absoluteChordPosition = pos;
+            ++k.counts[v >> 24];
+        } else if (kind == kMelody) {
+            if ((v & 0x1FF000) || pos == melodyPosition) break;
+            melodyPosition = pos;
+            ++k.counts[v >> 24];
+        } else if (kind == kOutline) {
+            // Inside a zone the after-terminator flag changes no test.
+            const uint32_t code = v & 0x7F;
+            if (code == 1) {
+                if (isTerminator(e) || ((v >> 7) & 0xFFFF) != static_cast<uint32_t>(outline.zoneEventCount)) break;
+                ++outline.zoneEventCount;
+                afterTerminator = false;
+            } else if (code == 2) {
+                ++outline.keyChanges;
+            } else if (code == 3) {
+                ++outline.tempoChanges;
+            } else if (code == 4) {
+                ++outline.meterChanges;
+            } else {
+                break;
+            }
+            ++k.counts[v >> 24];
+        } else if (kind == kUncountedBeat) {
+            if (pos == beatPosition) break;
+            if (zone != bar.rememberedZone) [[unlikely]] bar = BeatBarState{zone, 0, true};
+            beatPosition = pos;
+            ++beats;
+        } else {
+            break;
+        }
+        previousSample = static_cast<uint32_t>(pos);
+        lowest = nextLowest;
+    }
+
+    k.w.segment = segment;
+    // previousBarBeat (at least lowest0) changed when lowest did.
+    k.order = Order{lowest != lowest0 ? static_cast<uint16_t>(lowest) : k.order.previousBarBeat,
+                    static_cast<int32_t>(previousSample)};
+    k.w.beatBar = bar;
+    k.w.beatPosition = beatPosition;
+    k.w.chordPosition = chordPosition;
+    k.w.absoluteChordPosition = absoluteChordPosition;
+    k.w.melodyPosition = melodyPosition;
+    k.w.outline = outline;
+    k.afterTerminator = afterTerminator;
+    k.counts[1] += beats;
+    return r;
+}
+
+}  // namespace kvel

@@ -1,0 +1,47 @@
+// The zone lookup's index (zone_lookup.cpp builds it for each check run):
+// the positions cut where any zone starts or ends, and the answer for each
+// segment between two cuts. Shared with the event walk, which steps from
+// one segment to the next inline.
+#pragma once
+
+#include <cstdint>
+
+#include "check/checkers.h"
+
+namespace kvel {
+
+constexpr uint32_t kMaxCuts = 2 * 65535;
+constexpr int32_t kNoZone = -1;
+constexpr int64_t kAfterAll = int64_t{INT32_MAX} + 1;  // the end of the last segment
+
+struct ZoneIndex {
+    int32_t cuts[kMaxCuts];      // ascending, distinct
+    int32_t zoneOf[kMaxCuts];    // answer for cuts[j] <= position < cuts[j + 1]; the last is kNoZone
+    uint32_t unpainted[kMaxCuts + 1];  // painting: union-find links to the next unpainted segment
+    uint32_t count;
+    uint32_t cursor;                   // the segment last answered
+    const unsigned char* records;     // the first zone record
+};
+
+extern ZoneIndex g_zoneIndex;
+
+// The segment of index j, which becomes the one last answered.
+inline ZoneSegment segmentOfIndex(uint32_t j) {
+    ZoneIndex& x = g_zoneIndex;
+    x.cursor = j;
+    const int32_t zone = x.zoneOf[j];
+    const uint8_t numerator =
+        zone >= 0 ? x.records[kZoneRecordSize * static_cast<uint32_t>(zone) + zr::meterNumerator] : 0;
+    return ZoneSegment{x.cuts[j], j + 1 < x.count ? x.cuts[j + 1] : kAfterAll, zone, numerator};
+}
+
+// The segment that starts at `position`, the end of the one last answered:
+// what zoneSegmentAt(position) gives for a walk going forward.
+inline ZoneSegment nextZoneSegment(int32_t position) {
+    const uint32_t j = g_zoneIndex.cursor + 1;
+    if (j < g_zoneIndex.count && g_zoneIndex.cuts[j] == position) [[likely]]
+        return segmentOfIndex(j);
+    return zoneSegmentAt(position);
+}
+
+}  // namespace kvel

@@ -1,0 +1,81 @@
+// The event walk takes the records that raise nothing on a quiet path of its
+// own and every other record in full. Whatever the records, both ways must
+// append the same lines and return the same result: here every record in
+// full is compared with the walk as it runs, over files edited at random
+// where the two paths hand over (sample positions at and past the total,
+// bars at and past the total bar count, repeated positions, flag bits,
+// undeclared categories, zones that overlap or leave gaps).
+#include <random>
+
+#include "check/checkers.h"
+#include "check_helpers.h"
+
+namespace {
+
+using kvmf::Doc;
+
+uint32_t pick(std::mt19937& rng, std::initializer_list<uint32_t> values) {
+    return *(values.begin() + rng() % values.size());
+}
+
+// One edit of a record, or of a field the walk compares records with.
+void editOnce(Doc& d, std::mt19937& rng) {
+    const size_t j = rng() % d.events.size();
+    kvmf::Event& e = d.events[j];
+    const kvmf::Event& before = d.events[j > 0 ? j - 1 : j];
+    uint32_t totalBars = 0;
+    for (const kvmf::Zone& z : d.zones) totalBars += z.barCount;
+    kvmf::Event& next = d.events[j + 1 < d.events.size() ? j + 1 : j];
+    switch (rng() % 11) {
+        case 0:
+            e.samplePosition = pick(rng, {before.samplePosition, before.samplePosition - 1, d.totalSamples,
+                                          d.totalSamples + 1, 0x80000000u});
+            break;
+        case 1:
+            e.barBeat = static_cast<uint16_t>(pick(rng, {0x0Fu, 0x10u, 0xFFF0u, before.barBeat - 1u, 0x40u,
+                                                         kvmf::barBeat(totalBars + 1, 0), kvmf::barBeat(totalBars, 15)}));
+            break;
+        case 2: e.value ^= 1u << (21 + rng() % 3); break;  // bar start, uncounted, bit 23
+        case 3: e.value = (e.value & 0x80FFFFFF) | pick(rng, {1u, 5u, 8u, 9u, 16u, 47u, 127u}) << 24; break;
+        case 4: e.value ^= 1u << (rng() % 21); break;
+        case 5: d.totalSamples = pick(rng, {e.samplePosition, e.samplePosition - 1, 0x80000000u}); break;
+        case 6: d.zones[rng() % d.zones.size()].barCount = static_cast<uint16_t>(pick(rng, {1u, 2u, 0u})); break;
+        case 7: d.zones[rng() % d.zones.size()].zoneStartPosition = static_cast<uint32_t>(10 * j); break;
+        case 8: d.zones[rng() % d.zones.size()].zoneEndPosition = static_cast<uint32_t>(10 * j); break;
+        case 9:  // a bar past the total, then a record without a bar
+            e.barBeat = kvmf::barBeat(totalBars + 2, 1);
+            next.barBeat = 0xFFF0;
+            break;
+        case 10: e.value = kvmf::terminatorEvent(0).value; break;
+    }
+}
+
+kvtest::Outcome checkBothWays(const Doc& d, int suppressWarnings, bool& agree) {
+    kvel::g_walkQuietPath = false;
+    const kvtest::Outcome full = kvtest::checkMemory(d, suppressWarnings);
+    kvel::g_walkQuietPath = true;
+    const kvtest::Outcome walk = kvtest::checkMemory(d, suppressWarnings);
+    agree = full.result == walk.result && full.lines == walk.lines;
+    EXPECT_EQ(full.result, walk.result);
+    EXPECT_EQ(full.lines, walk.lines);
+    return walk;
+}
+
+TEST(WalkPaths, QuietPathAgreesWithTheFullPath) {
+    std::mt19937 rng(20261205);
+    const Doc base = kvmf::song({3, 2, 4}, {4, 3, 2});
+    bool agree = true;
+    // The unedited song raises nothing, so the quiet path takes all of it.
+    EXPECT_TRUE(checkBothWays(base, 0, agree).lines.empty());
+    int loud = 0;
+    for (int n = 0; n < 3000 && agree; ++n) {
+        Doc d = base;
+        for (uint32_t edits = 1 + rng() % 3; edits > 0; --edits) editOnce(d, rng);
+        loud += !checkBothWays(d, n % 2, agree).lines.empty();
+        if (!agree) ADD_FAILURE() << "edit " << n << " differs";
+    }
+    // The edits must actually reach the problems, or nothing is compared.
+    EXPECT_GT(loud, 2000);
+}
+
+}  // namespace
