@@ -27,8 +27,9 @@ Quiet quietOf(uint32_t bits) {
 
 // The records from `r` on that raise nothing, in the forms that need no
 // call, through any zone segments inside zones: returns the first record
-// that may raise something or needs the full path, or the first outside
-// every zone, or `end`. k.w.segment then holds the returned record's segment.
+// that may raise something or needs the full path, the first outside every
+// zone or of a segment that does not follow the last one, or `end`; the
+// caller looks up its segment again.
 // A record's state changes are made only after all its tests pass, so the
 // full path finds that record untouched. `highest` is the highest quiet
 // barBeat inside a zone. The previous barBeat is at least 0x10 (bar 1) and r lies in
@@ -61,8 +62,9 @@ const unsigned char* quietRun(const unsigned char* r, const unsigned char* const
         if (r >= stop) [[unlikely]] {
             // The next segment, while it lies in a zone.
             if (r >= end) break;
-            segment = nextZoneSegment(static_cast<int32_t>(r - first));
-            if (segment.zone < 0) break;
+            // Any other step is the caller's: a search would be a call here,
+            // and a call in this loop would push its state out of registers.
+            if (!stepZoneSegment(static_cast<int32_t>(r - first), segment) || segment.zone < 0) break;
             stop = stopOf(segment);
             zone = segment.zone;
             meter = segment.meterNumerator;

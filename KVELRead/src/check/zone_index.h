@@ -35,13 +35,14 @@ inline ZoneSegment segmentOfIndex(uint32_t j) {
     return ZoneSegment{x.cuts[j], j + 1 < x.count ? x.cuts[j + 1] : kAfterAll, zone, numerator};
 }
 
-// The segment that starts at `position`, the end of the one last answered:
-// what zoneSegmentAt(position) gives for a walk going forward.
-inline ZoneSegment nextZoneSegment(int32_t position) {
+// The segment that starts at `position` when that is the end of the one
+// last answered, as a walk going forward asks: what zoneSegmentAt(position)
+// gives, without a call. False, with `segment` unchanged, otherwise.
+inline bool stepZoneSegment(int32_t position, ZoneSegment& segment) {
     const uint32_t j = g_zoneIndex.cursor + 1;
-    if (j < g_zoneIndex.count && g_zoneIndex.cuts[j] == position) [[likely]]
-        return segmentOfIndex(j);
-    return zoneSegmentAt(position);
+    if (j >= g_zoneIndex.count || g_zoneIndex.cuts[j] != position) return false;
+    segment = segmentOfIndex(j);
+    return true;
 }
 
 }  // namespace kvel
