@@ -9,6 +9,7 @@
 namespace kvel {
 
 CheckRun g_run;
+bool g_quietPaths = true;
 BeatBarState g_beatBar{-1, 0, true};
 
 const unsigned char* readableRecord(uint64_t index) {

@@ -13,13 +13,16 @@ namespace kvel {
 int32_t checkMainHeader();
 int32_t checkZones();
 int32_t checkZoneValues(const unsigned char* record, uint32_t index);  // also sums the bars
+// True, with the bars summed, when checkZoneValues would raise nothing, not
+// even a warning; false, with nothing done, when it may raise something.
+bool quietZoneValues(const unsigned char* record);
 int32_t checkEventSubFrame();
 int32_t walkEvents();
 
-// Whether the walk takes the records that raise nothing on its quiet path
-// (the default). Turned off, every record gets every test in full: the tests
-// compare the two.
-extern bool g_walkQuietPath;
+// Whether the zone checker and the walk take the zones and records that
+// raise nothing on their quiet paths (the default). Turned off, every zone
+// and record gets every test in full: the tests compare the two.
+extern bool g_quietPaths;
 
 // The zone an event position lies in: the first zone, in record order, with
 // start <= position < end (signed comparisons), or -1 when no zone contains

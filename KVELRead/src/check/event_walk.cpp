@@ -117,8 +117,6 @@ int32_t highestQuietBarBeat(int32_t totalBarCount) {
 
 }  // namespace
 
-bool g_walkQuietPath = true;
-
 void walkError(int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1, uint32_t p2) {
     appendError(code, static_cast<int32_t>(offset), paramCount, p1, p2);
     ++g_walkProblems;
@@ -158,7 +156,7 @@ int32_t walkEvents() {
     for (const unsigned char* r = first; r < end;) {
         // Inside a zone, once the walk has seen a bar, the quiet path takes
         // what it can.
-        if (g_walkQuietPath && zoneAt(k.w.segment, at(r)) >= 0 && k.order.previousBarBeat >= 0x10) {
+        if (g_quietPaths && zoneAt(k.w.segment, at(r)) >= 0 && k.order.previousBarBeat >= 0x10) {
             r = quietRun(r, first, end, k, highest, totalSamples);
             if (r >= end) break;
         }

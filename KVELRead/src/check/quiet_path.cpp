@@ -32,11 +32,14 @@ Quiet quietOf(uint32_t bits) {
 // caller looks up its segment again.
 // A record's state changes are made only after all its tests pass, so the
 // full path finds that record untouched. `highest` is the highest quiet
-// barBeat inside a zone. The previous barBeat is at least 0x10 (bar 1) and r lies in
-// a zone. The state lives in locals here and goes back to `k` at the end, so
-// the loop runs in registers.
-const unsigned char* quietRun(const unsigned char* r, const unsigned char* const first, const unsigned char* const end,
-                              Walk& k, const int32_t highest, const int32_t totalSamples) {
+// barBeat inside a zone. The previous barBeat is at least 0x10 (bar 1) and r
+// lies in a zone. The state lives in locals here and goes back to `k` at the
+// end, so the loop runs in registers. Aligned so that its loop's speed does
+// not move with the size of unrelated code linked before it (by a tenth,
+// measured).
+[[gnu::aligned(64)]] const unsigned char* quietRun(const unsigned char* r, const unsigned char* const first,
+                                                   const unsigned char* const end, Walk& k, const int32_t highest,
+                                                   const int32_t totalSamples) {
     const int32_t previousSample0 = k.order.previousSample;
     // Past the total no record can be quiet.
     if (previousSample0 > totalSamples) return r;

@@ -26,6 +26,25 @@ constexpr bool oneOf(uint32_t v, std::initializer_list<uint32_t> values) {
 
 }  // namespace
 
+bool quietZoneValues(const unsigned char* R) {
+    float bpm;
+    std::memcpy(&bpm, R + zr::bpm, sizeof bpm);
+    const uint8_t d = R[zr::meterDenominator], m = R[zr::meterNumerator];
+    const uint16_t bars = readHost16(R + zr::barCount), k = readHost16(R + zr::key);
+    const uint32_t keyNumber = k & 0x7F, scale = (k >> 8) & 0x3;
+    uint64_t reserved[3];
+    std::memcpy(&reserved[0], R + zr::reservedBegin, 16);
+    std::memcpy(&reserved[2], R + zr::reservedEnd - 8, 8);
+    // Each test is the negation of one problem above, warnings included;
+    // & rather than && keeps the common case to one branch.
+    const bool quiet = (bpm >= 30.0f) & (bpm <= 240.0f) & oneOf(d, {2, 4, 8, 16}) &
+                       oneOf(m, {2, 3, 4, 5, 6, 8, 12, 16}) & (bars >= 1) & (bars <= 500) & ((k & 0x0C00) == 0) &
+                       (((keyNumber - 1) < 13) | (keyNumber == 0x7F)) & (!(k & 0x80) | (scale == 0)) & (scale != 3) &
+                       ((reserved[0] | reserved[1] | reserved[2]) == 0);
+    if (quiet) g_run.totalBarCount = static_cast<int32_t>(static_cast<uint32_t>(g_run.totalBarCount) + bars);
+    return quiet;
+}
+
 int32_t checkZoneValues(const unsigned char* R, uint32_t i) {
     const uint32_t r = g_run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
     Tally tally;
