@@ -41,14 +41,14 @@ inline bool isTerminator(const Event& e) { return ((e.value >> 7) & 0xFFFF) == 0
 // those bits decide already made. kLoud: the full path.
 enum Quiet : uint8_t {
     kQuiet,           // a declared category without a rule
-    kBeat,            // a counted beat
     kBarStartBeat,    // a counted beat that starts a bar
     kUncountedBeat,
     kChord,           // bits 21-23 clear
     kAbsoluteChord,   // bit 23 clear
     kMelody,          // bits 21-22 clear
     kOutline,
-    kLoud
+    kLoud,
+    kBeat = 0x80      // a counted beat; a bit of its own, tested before the rest
 };
 
 // The Quiet of a value whose bits 21 to 31 are `bits`, for the current

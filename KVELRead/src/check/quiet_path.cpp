@@ -60,7 +60,8 @@ Quiet quietOf(uint32_t bits) {
 
     const auto stopOf = [&](const ZoneSegment& g) { return g.end < end - first ? first + g.end : end; };
     const unsigned char* stop = stopOf(segment);
-    int32_t zone = segment.zone, meter = segment.meterNumerator;
+    // A beat in a new zone starts a new count (and a new first bar).
+    bool newZone = segment.zone != bar.rememberedZone;
     for (;; r += kEventRecordSize) {
         if (r >= stop) [[unlikely]] {
             // The next segment, while it lies in a zone.
@@ -69,39 +70,45 @@ Quiet quietOf(uint32_t bits) {
             // and a call in this loop would push its state out of registers.
             if (!stepZoneSegment(static_cast<int32_t>(r - first), segment) || segment.zone < 0) break;
             stop = stopOf(segment);
-            zone = segment.zone;
-            meter = segment.meterNumerator;
+            newZone = segment.zone != bar.rememberedZone;
         }
         const Event e = readEvent(r);
         const int32_t pos = e.position();
-        // previousSample <= pos <= totalSamples, as one unsigned range test.
-        if (static_cast<uint32_t>(pos) - previousSample > static_cast<uint32_t>(totalSamples) - previousSample) break;
+        if (pos < static_cast<int32_t>(previousSample)) break;
+        if (pos > totalSamples) break;
         // A record without a bar is above every limit.
         const uint32_t barBeat = e.barBeat;
         uint32_t nextLowest = barBeat;
-        if (barBeat - lowest >= limit - lowest) [[unlikely]] {
+        if (barBeat < lowest) break;
+        if (barBeat >= limit) [[unlikely]] {
             if (barBeat < kFirstNoBar) break;
             nextLowest = lowest;
         }
         const uint32_t v = e.value;
         const Quiet kind = static_cast<Quiet>(k.quiet[v >> 21]);
-        // Most frequent first; a chain of tests, which predicts better than
-        // a jump table on mixed categories.
+        // The two most frequent kinds first. A counted beat is a bit of its
+        // own, so that its test stays out of the jump table for the rest.
         if (kind == kQuiet) {
             ++k.counts[v >> 24];
-        } else if (kind == kBeat) {
+        } else if (kind & kBeat) {
             if (pos == beatPosition) break;
-            // A new zone starts a new count (and a new first bar). Made
-            // before the tests end, it is what the full path would do first.
-            if (zone != bar.rememberedZone) [[unlikely]] bar = BeatBarState{zone, 0, true};
+            // Made before the tests end, the new count is what the full path
+            // would start with too.
+            if (newZone) [[unlikely]] {
+                bar = BeatBarState{segment.zone, 0, true};
+                newZone = false;
+            }
             ++bar.beatsCounted;
             beatPosition = pos;
             ++beats;
         } else if (kind == kBarStartBeat) {
             if (pos == beatPosition) break;
-            if (zone != bar.rememberedZone) [[unlikely]] bar = BeatBarState{zone, 0, true};
+            if (newZone) [[unlikely]] {
+                bar = BeatBarState{segment.zone, 0, true};
+                newZone = false;
+            }
             // The first bar of a zone may be short: its mismatch passes once.
-            if (bar.beatsCounted != meter) {
+            if (bar.beatsCounted != segment.meterNumerator) {
                 if (!bar.firstBar) break;
                 bar.firstBar = false;
             }
@@ -142,7 +149,10 @@ Quiet quietOf(uint32_t bits) {
             ++k.counts[v >> 24];
         } else if (kind == kUncountedBeat) {
             if (pos == beatPosition) break;
-            if (zone != bar.rememberedZone) [[unlikely]] bar = BeatBarState{zone, 0, true};
+            if (newZone) [[unlikely]] {
+                bar = BeatBarState{segment.zone, 0, true};
+                newZone = false;
+            }
             beatPosition = pos;
             ++beats;
         } else {
