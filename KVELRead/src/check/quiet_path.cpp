@@ -25,25 +25,26 @@ Quiet quietOf(uint32_t bits) {
     return kLoud;
 }
 
-// The records from `r` on that raise nothing, in the forms that need no
-// call, through any zone segments inside zones: returns the first record
-// that may raise something or needs the full path, the first outside every
-// zone or of a segment that does not follow the last one, or `end`; the
-// caller looks up its segment again.
-// A record's state changes are made only after all its tests pass, so the
-// full path finds that record untouched. `highest` is the highest quiet
-// barBeat inside a zone. The previous barBeat is at least 0x10 (bar 1) and r
-// lies in a zone. The state lives in locals here and goes back to `k` at the
-// end, so the loop runs in registers. Aligned so that its loop's speed does
-// not move with the size of unrelated code linked before it (by a tenth,
-// measured).
-[[gnu::aligned(64)]] const unsigned char* quietRun(const unsigned char* r, const unsigned char* const first,
-                                                   const unsigned char* const end, Walk& k, const int32_t highest,
-                                                   const int32_t totalSamples) {
-    const int32_t previousSample0 = k.order.previousSample;
-    // Past the total no record can be quiet.
-    if (previousSample0 > totalSamples) return r;
-    uint32_t previousSample = static_cast<uint32_t>(previousSample0);
+namespace {
+
+// Whether the record's kind counts it in k.counts (beats are counted apart).
+bool countedInTable(Quiet kind) { return kind != kBeat && kind != kBarStartBeat && kind != kUncountedBeat; }
+
+// One pass of the quiet path; see quietRun. kBounded: each record is held to
+// both ends of its sample and bar ranges. Otherwise the upper ends (the
+// total sample count, the highest quiet barBeat) stay out of the loop: the
+// records the pass takes have non-decreasing sample positions and barBeats,
+// so the last ones taken show whether any went past them. If any did, the
+// pass takes its counts back and returns null, leaving `k` as it was.
+// Aligned so that the loop's speed does not move with the size of unrelated
+// code linked before it (by a tenth, measured).
+template <bool kBounded>
+[[gnu::noinline, gnu::aligned(64)]] const unsigned char* quietPass(const unsigned char* r,
+                                                                   const unsigned char* const first,
+                                                                   const unsigned char* const end, Walk& k,
+                                                                   const int32_t highest, const int32_t totalSamples) {
+    const unsigned char* const start = r;
+    uint32_t previousSample = static_cast<uint32_t>(k.order.previousSample);
     // A barred record is quiet when lowest <= barBeat < limit; limit is at
     // most kFirstNoBar, and lowest is raised to it when nothing is quiet.
     const uint32_t limit = static_cast<uint32_t>(highest + 1);
@@ -75,12 +76,12 @@ Quiet quietOf(uint32_t bits) {
         const Event e = readEvent(r);
         const int32_t pos = e.position();
         if (pos < static_cast<int32_t>(previousSample)) break;
-        if (pos > totalSamples) break;
-        // A record without a bar is above every limit.
+        if (kBounded && pos > totalSamples) break;
+        // A record without a bar is above every limit, and leaves lowest.
         const uint32_t barBeat = e.barBeat;
         uint32_t nextLowest = barBeat;
         if (barBeat < lowest) break;
-        if (barBeat >= limit) [[unlikely]] {
+        if (barBeat >= (kBounded ? limit : kFirstNoBar)) [[unlikely]] {
             if (barBeat < kFirstNoBar) break;
             nextLowest = lowest;
         }
@@ -162,6 +163,13 @@ Quiet quietOf(uint32_t bits) {
         lowest = nextLowest;
     }
 
+    if (!kBounded && (static_cast<int32_t>(previousSample) > totalSamples || lowest >= limit)) {
+        for (const unsigned char* q = start; q < r; q += kEventRecordSize) {
+            const uint32_t v = readHost32(q + ev::value);
+            if (countedInTable(static_cast<Quiet>(k.quiet[v >> 21]))) --k.counts[v >> 24];
+        }
+        return nullptr;
+    }
     k.w.segment = segment;
     // previousBarBeat (at least lowest0) changed when lowest did.
     k.order = Order{lowest != lowest0 ? static_cast<uint16_t>(lowest) : k.order.previousBarBeat,
@@ -175,6 +183,28 @@ Quiet quietOf(uint32_t bits) {
     k.afterTerminator = afterTerminator;
     k.counts[1] += beats;
     return r;
+}
+
+}  // namespace
+
+// The records from `r` on that raise nothing, in the forms that need no
+// call, through any zone segments inside zones: returns the first record
+// that may raise something or needs the full path, the first outside every
+// zone or of a segment that does not follow the last one, or `end`; the
+// caller looks up its segment again. A record's state changes are made only
+// after all its tests pass, so the full path finds that record untouched.
+// `highest` is the highest quiet barBeat inside a zone; the previous barBeat
+// is at least 0x10 (bar 1), and r lies in a zone. The state lives in locals
+// and goes back to `k` at the end, so the loop runs in registers.
+const unsigned char* quietRun(const unsigned char* r, const unsigned char* const first, const unsigned char* const end,
+                              Walk& k, const int32_t highest, const int32_t totalSamples) {
+    // Past the totals no record can be quiet, and no barred one past the
+    // highest barBeat: the unbounded pass would be taken back.
+    if (k.order.previousSample > totalSamples) return r;
+    if (k.order.previousBarBeat <= highest) {
+        if (const unsigned char* stop = quietPass<false>(r, first, end, k, highest, totalSamples)) return stop;
+    }
+    return quietPass<true>(r, first, end, k, highest, totalSamples);
 }
 
 }  // namespace kvel
