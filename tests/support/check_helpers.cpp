@@ -95,6 +95,14 @@ Outcome check(const kvmf::Doc& doc, int suppressWarnings, int allowUserCategorie
                                          << joined(outcome.lines);
 }
 
+void expectRows(const kvmf::Doc& base, const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+        kvmf::Doc doc = base;
+        row.edit(doc);
+        EXPECT_LINES(check(doc, row.suppressWarnings, row.allowUserCategories), row.lines) << row.label;
+    }
+}
+
 kvmf::Doc twoZones() {
     kvmf::Doc d;
     d.events = {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,19 @@ Outcome check(const kvmf::Doc& doc, int suppressWarnings = 0, int allowUserCateg
 
 // The outcome holds exactly `expected`, in order, and the result counts them.
 ::testing::AssertionResult linesAre(const Outcome& outcome, const std::vector<std::string>& expected);
+
+// One row of a check table: a label, an edit of the base document, and the
+// exact lines the check must append, with the check's two options.
+struct Row {
+    std::string label;
+    std::function<void(kvmf::Doc&)> edit;
+    std::vector<std::string> lines;
+    int suppressWarnings = 0;
+    int allowUserCategories = 0;
+};
+
+// Checks each row's edit of `base` both ways and compares the whole output.
+void expectRows(const kvmf::Doc& base, const std::vector<Row>& rows);
 
 // `doc` after `edit`, for one-line table rows.
 template <class F>
