@@ -49,6 +49,8 @@ TEST(ZoneValues, OneZoneOfTheSmallFile) {
         {"denominator 32", [](Doc& d) { d.zones[0].meterDenominator = 32; },
          {"WARNING(-12002) : offset 0x00000038 : [Zone Sub Frame] Specified meter denominator 32 seems to be wrong."}},
         {"denominator 16", [](Doc& d) { d.zones[0].meterDenominator = 16; }, {}},
+        {"denominator 64", [](Doc& d) { d.zones[0].meterDenominator = 64; },
+         {"WARNING(-12002) : offset 0x00000038 : [Zone Sub Frame] Specified meter denominator 64 seems to be wrong."}},
         // The beat rule counts four beats a bar against the numerator.
         {"numerator 7", [](Doc& d) { d.zones[0].meterNumerator = 7; },
          {"WARNING(-12003) : offset 0x00000039 : [Zone Sub Frame] Specified meter numerator 7 seems to be wrong.", mismatch}},

@@ -60,16 +60,8 @@ struct Row {
 // Checks each row's edit of `base` both ways and compares the whole output.
 void expectRows(const kvmf::Doc& base, const std::vector<Row>& rows);
 
-// `doc` after `edit`, for one-line table rows.
-template <class F>
-kvmf::Doc edited(kvmf::Doc doc, F edit) {
-    edit(doc);
-    return doc;
-}
-template <class F>
-kvmf::Doc wellFormedWith(F edit) {
-    return edited(kvmf::wellFormed(), edit);
-}
+// wellFormed() after `edit`.
+kvmf::Doc wellFormedWith(const std::function<void(kvmf::Doc&)>& edit);
 
 // Two 2/4 zones of one bar each, two beats a bar. Zone records at 26 and
 // 84, the event sub-frame at 142, event j at file offset 190 + 10 j.
