@@ -36,6 +36,7 @@ TEST(ChordRule, FlagsAndReservedBits) {
         {"flags 3", value(6, 0x08001003), {"ERROR(-3202) : offset 0x000000ce : [Event Sub Frame] Invalid Sharp/Flat flag (8001003)."}},
         {"reserved bit 5", value(6, 0x08001020), {reserved}},
         {"reserved bit 21", value(6, 0x08201000), {reserved}},
+        {"reserved bit 23", value(6, 0x08801000), {reserved}},
         {"bits 16-20 and 31", value(6, 0x881F1000), {}},
         {"absolute chord without tones", value(10, 0x09000000), {tones + "(09000000)"}},
         // Bits 21 and 22 are tone bits in an absolute chord.
