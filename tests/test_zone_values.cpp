@@ -48,6 +48,7 @@ TEST(ZoneValues, OneZoneOfTheSmallFile) {
          {"ERROR(-2021) : offset 0x00000038 : [Zone Sub Frame] The meter denominator 255 is the invalid value."}},
         {"denominator 32", [](Doc& d) { d.zones[0].meterDenominator = 32; },
          {"WARNING(-12002) : offset 0x00000038 : [Zone Sub Frame] Specified meter denominator 32 seems to be wrong."}},
+        {"denominator 2", [](Doc& d) { d.zones[0].meterDenominator = 2; }, {}},
         {"denominator 16", [](Doc& d) { d.zones[0].meterDenominator = 16; }, {}},
         {"denominator 64", [](Doc& d) { d.zones[0].meterDenominator = 64; },
          {"WARNING(-12002) : offset 0x00000038 : [Zone Sub Frame] Specified meter denominator 64 seems to be wrong."}},
