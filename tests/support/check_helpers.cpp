@@ -40,10 +40,8 @@ namespace {
 
 Outcome runCheck(int suppressWarnings, int allowUserCategories) {
     const int before = KVELGetErrorCount();
-    Outcome out;
-    out.result = KVELCheckFormat(suppressWarnings, allowUserCategories);
-    out.lines = linesFrom(before);
-    return out;
+    const int result = KVELCheckFormat(suppressWarnings, allowUserCategories);
+    return {result, linesFrom(before)};
 }
 
 std::string joined(const std::vector<std::string>& lines) {
@@ -93,6 +91,20 @@ Outcome check(const kvmf::Doc& doc, int suppressWarnings, int allowUserCategorie
     return ::testing::AssertionFailure() << "expected result " << count << " and lines:\n" << joined(expected)
                                          << "got result " << outcome.result << " and lines:\n"
                                          << joined(outcome.lines);
+}
+
+kvmf::Doc wellFormedWith(const std::function<void(kvmf::Doc&)>& edit) {
+    kvmf::Doc doc = kvmf::wellFormed();
+    edit(doc);
+    return doc;
+}
+
+void expectRows(const kvmf::Doc& base, const std::vector<Row>& rows) {
+    for (const Row& row : rows) {
+        kvmf::Doc doc = base;
+        row.edit(doc);
+        EXPECT_LINES(check(doc, row.suppressWarnings, row.allowUserCategories), row.lines) << row.label;
+    }
 }
 
 kvmf::Doc twoZones() {

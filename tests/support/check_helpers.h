@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,16 +47,21 @@ Outcome check(const kvmf::Doc& doc, int suppressWarnings = 0, int allowUserCateg
 // The outcome holds exactly `expected`, in order, and the result counts them.
 ::testing::AssertionResult linesAre(const Outcome& outcome, const std::vector<std::string>& expected);
 
-// `doc` after `edit`, for one-line table rows.
-template <class F>
-kvmf::Doc edited(kvmf::Doc doc, F edit) {
-    edit(doc);
-    return doc;
-}
-template <class F>
-kvmf::Doc wellFormedWith(F edit) {
-    return edited(kvmf::wellFormed(), edit);
-}
+// One row of a check table: a label, an edit of the base document, and the
+// exact lines the check must append, with the check's two options.
+struct Row {
+    std::string label;
+    std::function<void(kvmf::Doc&)> edit;
+    std::vector<std::string> lines;
+    int suppressWarnings = 0;
+    int allowUserCategories = 0;
+};
+
+// Checks each row's edit of `base` both ways and compares the whole output.
+void expectRows(const kvmf::Doc& base, const std::vector<Row>& rows);
+
+// wellFormed() after `edit`.
+kvmf::Doc wellFormedWith(const std::function<void(kvmf::Doc&)>& edit);
 
 // Two 2/4 zones of one bar each, two beats a bar. Zone records at 26 and
 // 84, the event sub-frame at 142, event j at file offset 190 + 10 j.

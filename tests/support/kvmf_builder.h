@@ -85,7 +85,6 @@ struct Doc {
     std::vector<uint32_t> categories() const;
 
     // File offsets of the pieces, as the bytes are laid out.
-    uint32_t zoneRecordOffset(size_t i) const { return 26 + 58 * static_cast<uint32_t>(i); }
     uint32_t eventSubFrameOffset() const;
     uint32_t firstEventOffset() const;
     uint32_t eventOffset(size_t j) const { return firstEventOffset() + 10 * static_cast<uint32_t>(j); }
