@@ -54,7 +54,7 @@ void editOnce(Doc& d, std::mt19937& rng) {
                 case 0: z.zoneNumber = static_cast<uint16_t>(rng() % 4); break;
                 case 1: z.bpm = static_cast<float>(pick(rng, {29u, 30u, 240u, 241u})); break;
                 case 2: z.meterDenominator = static_cast<uint8_t>(pick(rng, {1u, 2u, 3u, 16u, 32u, 0xFFu})); break;
-                case 3: z.meterNumerator = static_cast<uint8_t>(pick(rng, {1u, 7u, 12u, 16u, 65u, 0xFFu})); break;
+                case 3: z.meterNumerator = static_cast<uint8_t>(pick(rng, {0u, 1u, 7u, 12u, 16u, 65u, 0xFFu})); break;
                 case 4: z.barCount = static_cast<uint16_t>(pick(rng, {500u, 501u, 0xFFFFu})); break;
                 case 5: z.key = static_cast<uint16_t>(pick(rng, {0u, 13u, 14u, 0x7Fu, 0x81u, 0x181u, 0x301u, 0x401u})); break;
                 case 6: z.reserved[rng() % 5] = 1u << (rng() % 32); break;

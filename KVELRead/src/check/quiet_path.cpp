@@ -105,15 +105,18 @@ template <bool kBounded>
         } else if (kind == kBarStartBeat) {
             if (pos == beatPosition) break;
             if (newZone) [[unlikely]] {
-                bar = BeatBarState{segment.zone, 0, true};
+                // The zone's first bar starts: its count of 0 passes as the
+                // zone's one short first bar unless the meter is 0 as well.
+                bar = BeatBarState{segment.zone, 1, segment.meterNumerator == 0};
                 newZone = false;
+            } else {
+                // The first bar of a zone may be short: its mismatch passes once.
+                if (bar.beatsCounted != segment.meterNumerator) {
+                    if (!bar.firstBar) break;
+                    bar.firstBar = false;
+                }
+                bar.beatsCounted = 1;
             }
-            // The first bar of a zone may be short: its mismatch passes once.
-            if (bar.beatsCounted != segment.meterNumerator) {
-                if (!bar.firstBar) break;
-                bar.firstBar = false;
-            }
-            bar.beatsCounted = 1;
             beatPosition = pos;
             ++beats;
         } else if (kind == kChord) {
