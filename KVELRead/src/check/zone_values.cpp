@@ -35,12 +35,11 @@ bool quietZoneValues(const unsigned char* R) {
     uint64_t reserved[3];
     std::memcpy(&reserved[0], R + zr::reservedBegin, 16);
     std::memcpy(&reserved[2], R + zr::reservedEnd - 8, 8);
-    // Each test is the negation of one problem above, warnings included;
-    // & rather than && keeps the common case to one branch.
-    const bool quiet = (bpm >= 30.0f) & (bpm <= 240.0f) & oneOf(d, {2, 4, 8, 16}) &
-                       oneOf(m, {2, 3, 4, 5, 6, 8, 12, 16}) & (bars >= 1) & (bars <= 500) & ((k & 0x0C00) == 0) &
-                       (((keyNumber - 1) < 13) | (keyNumber == 0x7F)) & (!(k & 0x80) | (scale == 0)) & (scale != 3) &
-                       ((reserved[0] | reserved[1] | reserved[2]) == 0);
+    // Each test is the negation of one problem above, warnings included.
+    const bool quiet = bpm >= 30.0f && bpm <= 240.0f && oneOf(d, {2, 4, 8, 16}) &&
+                       oneOf(m, {2, 3, 4, 5, 6, 8, 12, 16}) && bars >= 1 && bars <= 500 && (k & 0x0C00) == 0 &&
+                       (keyNumber - 1 < 13 || keyNumber == 0x7F) && (!(k & 0x80) || scale == 0) && scale != 3 &&
+                       (reserved[0] | reserved[1] | reserved[2]) == 0;
     if (quiet) g_run.totalBarCount = static_cast<int32_t>(static_cast<uint32_t>(g_run.totalBarCount) + bars);
     return quiet;
 }
