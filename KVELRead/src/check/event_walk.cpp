@@ -141,7 +141,7 @@ int32_t walkEvents() {
     k.w = beginWalk();
     k.order = Order{0, kNoPreviousPosition};  // bar 0, beat 0; no sample yet
     k.afterTerminator = false;
-    for (uint32_t bits = 0; bits < 2048; ++bits) k.quiet[bits] = quietOf(bits);
+    fillQuietTable(k.quiet);
     std::fill(std::begin(k.counts), std::end(k.counts), 0u);
 
     // The records before the first one that is not readable (not wholly

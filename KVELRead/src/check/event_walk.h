@@ -51,9 +51,9 @@ enum Quiet : uint8_t {
     kBeat = 0x80      // a counted beat; a bit of its own, tested before the rest
 };
 
-// The Quiet of a value whose bits 21 to 31 are `bits`, for the current
-// check run's category table.
-Quiet quietOf(uint32_t bits);
+// Fills the Quiet of every value of bits 21 to 31 for the current check
+// run's category table.
+void fillQuietTable(uint8_t table[2048]);
 
 // Everything the walk carries from record to record.
 struct Walk {

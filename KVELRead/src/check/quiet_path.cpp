@@ -1,6 +1,7 @@
 // The event walk's quiet path: the records that raise nothing, taken with
 // the fewest tests that show it.
 #include <algorithm>
+#include <cstring>
 
 #include "check/chord_rules.h"
 #include "check/event_walk.h"
@@ -8,10 +9,11 @@
 
 namespace kvel {
 
-Quiet quietOf(uint32_t bits) {
-    const uint32_t category = (bits >> 3) & 0x7F, flags = bits & 0x7;
-    if (!g_run.declared[category] && category != 127) return kLoud;
-    switch (ruleOf(category)) {
+namespace {
+
+// The Quiet of a declared category's record with bits 21 to 23 `flags`.
+constexpr Quiet quietOf(Rule rule, uint32_t flags) {
+    switch (rule) {
         case kNoRule: return kQuiet;
         // Flag combinations 3, 6 and 7 draw -3102.
         case kBeatRule:
@@ -23,6 +25,29 @@ Quiet quietOf(uint32_t bits) {
         case kOutlineRule: return kOutline;
     }
     return kLoud;
+}
+
+// The eight entries of each rule, for all values of bits 21 to 23.
+struct FlagRow {
+    uint8_t quiet[8];
+};
+constexpr FlagRow flagRow(Rule rule) {
+    FlagRow row{};
+    for (uint32_t flags = 0; flags < 8; ++flags) row.quiet[flags] = quietOf(rule, flags);
+    return row;
+}
+constexpr FlagRow kFlagRows[] = {flagRow(kNoRule),           flagRow(kBeatRule),   flagRow(kChordRule),
+                                 flagRow(kAbsoluteChordRule), flagRow(kMelodyRule), flagRow(kOutlineRule)};
+constexpr FlagRow kLoudRow = {{kLoud, kLoud, kLoud, kLoud, kLoud, kLoud, kLoud, kLoud}};
+
+}  // namespace
+
+void fillQuietTable(uint8_t table[2048]) {
+    for (uint32_t top = 0; top < 256; ++top) {
+        const uint32_t category = top & 0x7F;
+        const bool declared = g_run.declared[category] || category == 127;
+        std::memcpy(table + 8 * top, (declared ? kFlagRows[ruleOf(category)] : kLoudRow).quiet, 8);
+    }
 }
 
 namespace {
