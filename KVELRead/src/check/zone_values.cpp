@@ -24,6 +24,18 @@ constexpr bool oneOf(uint32_t v, std::initializer_list<uint32_t> values) {
     return v < 32 && ((set >> v) & 1);
 }
 
+// Whether the reserved bytes are all zero, as they nearly always are: three
+// words show it at once (the last two overlap). Read straight from the
+// record: a copy to the stack read back in other widths stalls on every zone.
+bool reservedZero(const unsigned char* R) {
+    const auto word = [R](size_t at) {
+        uint64_t v;
+        std::memcpy(&v, R + at, sizeof v);
+        return v;
+    };
+    return (word(zr::reservedBegin) | word(zr::reservedBegin + 8) | word(zr::reservedEnd - 8)) == 0;
+}
+
 }  // namespace
 
 bool quietZoneValues(const unsigned char* R) {
@@ -32,14 +44,11 @@ bool quietZoneValues(const unsigned char* R) {
     const uint8_t d = R[zr::meterDenominator], m = R[zr::meterNumerator];
     const uint16_t bars = readHost16(R + zr::barCount), k = readHost16(R + zr::key);
     const uint32_t keyNumber = k & 0x7F, scale = (k >> 8) & 0x3;
-    uint64_t reserved[3];
-    std::memcpy(&reserved[0], R + zr::reservedBegin, 16);
-    std::memcpy(&reserved[2], R + zr::reservedEnd - 8, 8);
     // Each test is the negation of one problem above, warnings included.
     const bool quiet = bpm >= 30.0f && bpm <= 240.0f && oneOf(d, {2, 4, 8, 16}) &&
                        oneOf(m, {2, 3, 4, 5, 6, 8, 12, 16}) && bars >= 1 && bars <= 500 && (k & 0x0C00) == 0 &&
                        (keyNumber - 1 < 13 || keyNumber == 0x7F) && (!(k & 0x80) || scale == 0) && scale != 3 &&
-                       (reserved[0] | reserved[1] | reserved[2]) == 0;
+                       reservedZero(R);
     if (quiet) g_run.totalBarCount = static_cast<int32_t>(static_cast<uint32_t>(g_run.totalBarCount) + bars);
     return quiet;
 }
@@ -91,15 +100,7 @@ int32_t checkZoneValues(const unsigned char* R, uint32_t i) {
 
     // In memory order after conversion, so the first non-zero byte of a
     // reserved field is its least significant one on a little-endian host.
-    // Nearly always they are all zero, which three words show at once (the
-    // last two overlap). Read straight from the record: a copy to the stack
-    // read back in other widths stalls on every zone.
-    const auto word = [&](size_t at) {
-        uint64_t v;
-        std::memcpy(&v, R + at, sizeof v);
-        return v;
-    };
-    if (word(zr::reservedBegin) | word(zr::reservedBegin + 8) | word(zr::reservedEnd - 8)) {
+    if (!reservedZero(R)) {
         for (uint32_t j = zr::reservedBegin; j < zr::reservedEnd; ++j) {
             if (R[j] != 0) {
                 tally.error(-2026, r + j, 1, R[j]);
