@@ -5,7 +5,8 @@
 // it runs, over files edited at random where the paths hand over (sample
 // positions at and past the total, bars at and past the total bar count,
 // repeated positions, flag bits, undeclared categories, zones that overlap
-// or leave gaps, zone values at the edges of their ranges).
+// or leave gaps, zone boundaries off their zone events, zone values at the
+// edges of their ranges).
 #include <random>
 
 #include "check/checkers.h"
@@ -27,7 +28,7 @@ void editOnce(Doc& d, std::mt19937& rng) {
     uint32_t totalBars = 0;
     for (const kvmf::Zone& z : d.zones) totalBars += z.barCount;
     kvmf::Event& next = d.events[j + 1 < d.events.size() ? j + 1 : j];
-    switch (rng() % 14) {
+    switch (rng() % 15) {
         case 0:
             e.samplePosition = pick(rng, {before.samplePosition, before.samplePosition - 1, d.totalSamples,
                                           d.totalSamples + 1, 0x80000000u});
@@ -48,6 +49,12 @@ void editOnce(Doc& d, std::mt19937& rng) {
             next.barBeat = 0xFFF0;
             break;
         case 10: e.value = kvmf::terminatorEvent(0).value; break;
+        case 11: {  // a boundary moved by a record, the zones still end to end
+            const size_t z = 1 + rng() % (d.zones.size() - 1);
+            const uint32_t moved = d.zones[z].zoneStartPosition + (rng() % 2 ? 10u : -10u);
+            d.zones[z].zoneStartPosition = d.zones[z - 1].zoneEndPosition = moved;
+            break;
+        }
         default: {  // a zone value at or past the edge of its range
             kvmf::Zone& z = d.zones[rng() % d.zones.size()];
             switch (rng() % 9) {

@@ -41,7 +41,7 @@ namespace {
 void resetRun(int suppressWarnings, int allowUserCategories) {
     g_run.suppressWarnings = suppressWarnings != 0;
     g_run.allowUserCategories = allowUserCategories != 0;
-    g_run.outline = OutlineFacts{-1, -1, 0, 0, 0, 0, 0};
+    g_run.outline = OutlineFacts{-1, -1, 0, 0, 0, 0, 0, 0};
     g_run.totalBarCount = 0;
     g_run.firstEventOffset = static_cast<uint32_t>(g_reader.firstEvent - g_reader.buffer);
     g_run.eventSubFrameOffset = static_cast<uint32_t>(g_reader.eventSubFrame - g_reader.buffer);
@@ -50,11 +50,21 @@ void resetRun(int suppressWarnings, int allowUserCategories) {
     g_run.zoneSubFrameOffset = kZoneSubFrameOffset;
     std::fill(std::begin(g_run.declared), std::end(g_run.declared), uint8_t{0});
     g_beatBar = BeatBarState{-1, 0, true};
+    g_run.zoneStartsLeftToWalk = false;
 
     g_run.image = g_reader.buffer;
     g_run.held = g_reader.heldSize;
     const uint64_t declaredEnd = uint64_t{kMainHeaderSize} + readHost32(g_reader.mainHeader + mh::totalFrameSize);
     g_run.imageEnd = std::min(declaredEnd, g_run.held);
+}
+
+int32_t checkRun(int suppressWarnings, int allowUserCategories, bool leaveStartsToWalk) {
+    resetRun(suppressWarnings, allowUserCategories);
+    indexZones();
+    int32_t result = checkMainHeader();
+    result += checkZones(leaveStartsToWalk);
+    result += checkEventSubFrame();
+    return result;
 }
 
 }  // namespace
@@ -66,10 +76,13 @@ extern "C" KVEL_API int KVELCheckFormat(int suppressWarnings, int allowUserCateg
         kvel::appendError(kvel::kCannotRead, kvel::kNoOffset);
         return -1;
     }
-    kvel::resetRun(suppressWarnings, allowUserCategories);
-    kvel::indexZones();
-    int32_t result = kvel::checkMainHeader();
-    result += kvel::checkZones();
-    result += kvel::checkEventSubFrame();
+    const kvel::ErrorMark mark = kvel::markErrors();
+    int32_t result = kvel::checkRun(suppressWarnings, allowUserCategories, true);
+    // A zone event left to the walk and not confirmed by it: the run is done
+    // again, as if it had not been, with every zone event read.
+    if (kvel::g_run.zoneStartsLeftToWalk && kvel::g_run.outline.zoneEventsAtStarts != kvel::zoneCount()) {
+        kvel::restoreErrors(mark);
+        result = kvel::checkRun(suppressWarnings, allowUserCategories, false);
+    }
     return result;
 }

@@ -17,6 +17,7 @@ struct OutlineFacts {
     int32_t zoneEventCount;
     int32_t zoneTerminator;
     int32_t keyChanges, tempoChanges, meterChanges;
+    int32_t zoneEventsAtStarts;  // zone events at the start of the zone they number
 };
 
 struct CheckRun {
@@ -31,6 +32,13 @@ struct CheckRun {
     int32_t previousPosition[256]; // INT32_MIN = no event seen yet
     OutlineFacts outline;
 
+    // Zone events left to the walk. When the zones follow one another, a
+    // quiet zone's start and end events (but the terminator) are not read by
+    // the zone checker: the walk, which reads every record anyway, counts
+    // the zone events it meets at the start of the zone they number
+    // (outline.zoneEventsAtStarts). Unless it meets every zone's, the run is
+    // done again with every zone event read.
+    bool zoneStartsLeftToWalk;
     // Bounds of this run (not part of the file's semantics): the image, how
     // much of it is held, and the walk's image end, min(20 + totalFrameSize, held).
     const unsigned char* image;

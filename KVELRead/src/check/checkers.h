@@ -11,7 +11,9 @@
 namespace kvel {
 
 int32_t checkMainHeader();
-int32_t checkZones();
+// With `leaveStartsToWalk`, the zone events that the walk meets may be left
+// to it (see CheckRun::zoneStartsLeftToWalk).
+int32_t checkZones(bool leaveStartsToWalk);
 int32_t checkZoneValues(const unsigned char* record, uint32_t index);  // also sums the bars
 // True, with the bars summed, when checkZoneValues would raise nothing, not
 // even a warning; false, with nothing done, when it may raise something.

@@ -17,6 +17,9 @@ inline void outlineRule(WalkState& w, const unsigned char* record, const Event& 
             }
             if (zoneNumber != static_cast<uint32_t>(w.outline.zoneEventCount)) walkError(-3603, fileOffset(at), 1, e.value);
             ++w.outline.zoneEventCount;
+            if (zoneNumber == static_cast<uint32_t>(w.segment.zone) &&
+                int64_t{fileOffset(record)} - g_run.firstEventOffset == w.segment.first)
+                ++w.outline.zoneEventsAtStarts;
             break;
         case 2: ++w.outline.keyChanges; break;
         case 3: ++w.outline.tempoChanges; break;

@@ -163,7 +163,11 @@ template <bool kBounded>
             // Inside a zone the after-terminator flag changes no test.
             const uint32_t code = v & 0x7F;
             if (code == 1) {
-                if (isTerminator(e) || ((v >> 7) & 0xFFFF) != static_cast<uint32_t>(outline.zoneEventCount)) break;
+                // Quiet only at the start of the zone it numbers, as in every
+                // well-formed file: each one taken counts as met there.
+                if (isTerminator(e) || ((v >> 7) & 0xFFFF) != static_cast<uint32_t>(outline.zoneEventCount) ||
+                    outline.zoneEventCount != segment.zone || r - first != segment.first)
+                    break;
                 ++outline.zoneEventCount;
                 afterTerminator = false;
             } else if (code == 2) {
@@ -207,6 +211,7 @@ template <bool kBounded>
     k.w.chordPosition = chordPosition;
     k.w.absoluteChordPosition = absoluteChordPosition;
     k.w.melodyPosition = melodyPosition;
+    outline.zoneEventsAtStarts += outline.zoneEventCount - k.w.outline.zoneEventCount;
     k.w.outline = outline;
     k.afterTerminator = afterTerminator;
     k.counts[1] += beats;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "check/checkers.h"
+#include "check/zone_index.h"
 #include "interface/reader_state.h"
 
 namespace kvel {
@@ -56,25 +57,26 @@ struct ZoneCheck {
 
     void zone(uint32_t i, uint32_t count, const unsigned char* record, const unsigned char* previous);
 
-    // Whether zone() would raise nothing for zone i, from fewer reads: a
-    // zone's start event is its previous zone's end event, already read
-    // when `verified` (the position last seen to hold zone event i) is the
-    // start. Every fade unset, as in all but the first and last zones.
-    bool quiet(uint32_t i, uint32_t count, const unsigned char* R, uint32_t previousEnd, uint32_t& verified) const {
+    // Whether zone() would raise nothing for zone i, from fewer reads. Every
+    // fade unset, as in all but the first and last zones. The event at the
+    // zone's start is read when `readStart`, at its end when `readEnd`; a
+    // read left out is the caller's to make or to leave to the walk.
+    bool quiet(uint32_t i, uint32_t count, const unsigned char* R, uint32_t previousEnd, bool readStart,
+               bool readEnd) const {
         const uint32_t start = readHost32(R + zr::zoneStart), end = readHost32(R + zr::zoneEnd);
         uint64_t fades[2];
         std::memcpy(fades, R + zr::fadeInStart, sizeof fades);
         uint32_t value = 0;
         if (readHost16(R + zr::zoneNumber) != i || start >= end || end % kEventRecordSize != 0 ||
-            (i > 0 && previousEnd != start) || (fades[0] & fades[1]) != ~uint64_t{0} || !valueAt(end, value) ||
-            !isOutline(value, kZoneEventCode) || zoneNumberOf(value) != (i + 1 == count ? 0xFFFF : i + 1))
+            (i > 0 ? previousEnd != start : start % kEventRecordSize != 0) || (fades[0] & fades[1]) != ~uint64_t{0})
             return false;
-        if (start != verified && (start % kEventRecordSize != 0 || !valueAt(start, value) ||
-                                  !isOutline(value, kZoneEventCode) || zoneNumberOf(value) != i))
+        if (readEnd && (!valueAt(end, value) || !isOutline(value, kZoneEventCode) ||
+                        zoneNumberOf(value) != (i + 1 == count ? 0xFFFF : i + 1)))
             return false;
-        if (!quietZoneValues(R)) return false;
-        verified = end;
-        return true;
+        if (readStart && (start % kEventRecordSize != 0 || !valueAt(start, value) ||
+                          !isOutline(value, kZoneEventCode) || zoneNumberOf(value) != i))
+            return false;
+        return quietZoneValues(R);
     }
 };
 
@@ -129,7 +131,7 @@ void ZoneCheck::zone(uint32_t i, uint32_t count, const unsigned char* R, const u
 
 }  // namespace
 
-int32_t checkZones() {
+int32_t checkZones(bool leaveStartsToWalk) {
     const unsigned char* frame = zoneFrame();
     const uint32_t frameSize = readHost32(frame + zs::frameSize);
     const uint16_t count = zoneCount();
@@ -142,17 +144,38 @@ int32_t checkZones() {
         check.tally.error(-2001, g_run.zoneSubFrameOffset + zs::zoneCount);
         return check.tally.result;
     }
+    // Zones that follow one another, as in every well-formed file: the event
+    // at a zone's start is also the previous zone's end, and the walk meets
+    // it first thing in the zone. A quiet zone leaves those reads to the walk
+    // (CheckRun::zoneStartsLeftToWalk), all but the terminator's: with many
+    // zones those reads are spread over the whole body. The walk's records
+    // lie below B anyway; the last zone's start at or below it keeps every
+    // read left to the walk one that would have been made.
+    const unsigned char* record = zoneRecord(0);
+    if (g_quietPaths && leaveStartsToWalk && g_zoneIndex.chained &&
+        readHost32(zoneRecord(count - 1u) + zr::zoneStart) <= check.bound) {
+        g_run.zoneStartsLeftToWalk = true;
+        for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
+            const uint32_t previousEnd = i > 0 ? readHost32(record - kZoneRecordSize + zr::zoneEnd) : 0;
+            if (check.quiet(i, count, record, previousEnd, false, i + 1 == count)) continue;
+            check.zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
+        }
+        return check.tally.result;
+    }
     // Each zone reads the event records at its start and end, spread over the
     // whole body when zones are many: fetching early the one of the zone 32
     // records on hides the wait for memory (checking a zone takes a small
     // fraction of a read from memory; eight zones ahead was too close).
     constexpr uint32_t kAhead = 32;
-    const unsigned char* record = zoneRecord(0);
-    uint32_t verified = kNoPosition;
+    uint32_t verified = kNoPosition;  // the previous zone's end, when its event was read and right
     for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
         if (i + kAhead < count) prefetch(eventAtPosition(readHost32(record + kAhead * kZoneRecordSize + zr::zoneEnd)));
         const uint32_t previousEnd = i > 0 ? readHost32(record - kZoneRecordSize + zr::zoneEnd) : 0;
-        if (g_quietPaths && check.quiet(i, count, record, previousEnd, verified)) continue;
+        const bool readStart = readHost32(record + zr::zoneStart) != verified;
+        if (g_quietPaths && check.quiet(i, count, record, previousEnd, readStart, true)) {
+            verified = readHost32(record + zr::zoneEnd);
+            continue;
+        }
         verified = kNoPosition;
         check.zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
     }

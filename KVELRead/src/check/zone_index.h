@@ -21,6 +21,9 @@ struct ZoneIndex {
     uint32_t count;
     uint32_t cursor;                   // the segment last answered
     const unsigned char* records;     // the first zone record
+    // Every zone non-empty and starting where the previous one ends, the
+    // first at a position of 0 or more: segment j is zone j.
+    bool chained;
 };
 
 extern ZoneIndex g_zoneIndex;

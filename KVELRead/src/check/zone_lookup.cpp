@@ -39,8 +39,10 @@ Span spanOf(uint32_t zone) {
 bool indexOrderedZones(uint16_t zones) {
     ZoneIndex& x = g_zoneIndex;
     uint32_t m = 0;
+    x.chained = zones > 0 && spanOf(0).start >= 0;
     for (uint32_t i = 0; i < zones; ++i) {
         const Span s = spanOf(i);
+        if (x.chained && (s.start >= s.end || (i > 0 && s.start != x.cuts[m - 1]))) x.chained = false;
         if (s.start >= s.end) continue;  // contains nothing
         if (m > 0 && s.start < x.cuts[m - 1]) return false;
         if (m == 0 || s.start > x.cuts[m - 1]) {
@@ -70,6 +72,7 @@ uint32_t firstUnpainted(uint32_t j) {
 // order, that covers it; a segment once painted is skipped for good.
 void indexAnyZones(uint16_t zones) {
     ZoneIndex& x = g_zoneIndex;
+    x.chained = false;
     uint32_t m = 0;
     for (uint32_t i = 0; i < zones; ++i) {
         const Span s = spanOf(i);

@@ -15,6 +15,13 @@ void appendError(int32_t code, int32_t offset, int32_t paramCount, uint32_t p1, 
     }
 }
 
+ErrorMark markErrors() { return ErrorMark{g_reader.errors.count, g_reader.errors.records[kErrorCapacity - 1]}; }
+
+void restoreErrors(const ErrorMark& mark) {
+    g_reader.errors.count = mark.count;
+    g_reader.errors.records[kErrorCapacity - 1] = mark.last;
+}
+
 void clearErrors() {
     g_reader.errors.count = 0;
     g_reader.errors.cursor = 0;

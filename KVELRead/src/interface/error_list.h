@@ -27,6 +27,15 @@ void appendError(int32_t code, int32_t offset, int32_t paramCount = 0, uint32_t 
 // Empties the list (count and read cursor 0); records are not erased.
 void clearErrors();
 
+// The list as it stands, to go back to when a check run is done again: the
+// count, and the last record, which an append at the cap overwrites.
+struct ErrorMark {
+    int count;
+    ErrorRecord last;
+};
+ErrorMark markErrors();
+void restoreErrors(const ErrorMark& mark);
+
 // General codes of the library interface and loaders.
 enum GeneralCode : int32_t {
     kTooManyErrors = -2,
