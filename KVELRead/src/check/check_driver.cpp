@@ -60,7 +60,6 @@ void resetRun(int suppressWarnings, int allowUserCategories) {
 
 int32_t checkRun(int suppressWarnings, int allowUserCategories, bool leaveStartsToWalk) {
     resetRun(suppressWarnings, allowUserCategories);
-    indexZones();
     int32_t result = checkMainHeader();
     result += checkZones(leaveStartsToWalk);
     result += checkEventSubFrame();

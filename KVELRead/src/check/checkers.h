@@ -11,8 +11,9 @@
 namespace kvel {
 
 int32_t checkMainHeader();
-// With `leaveStartsToWalk`, the zone events that the walk meets may be left
-// to it (see CheckRun::zoneStartsLeftToWalk).
+// Also prepares the zone lookup (indexZones or its own). With
+// `leaveStartsToWalk`, the zone events that the walk meets may be left to it
+// (see CheckRun::zoneStartsLeftToWalk).
 int32_t checkZones(bool leaveStartsToWalk);
 int32_t checkZoneValues(const unsigned char* record, uint32_t index);  // also sums the bars
 // True, with the bars summed, when checkZoneValues would raise nothing, not

@@ -78,6 +78,25 @@ struct ZoneCheck {
             return false;
         return quietZoneValues(R);
     }
+
+    // Checks zones that follow one another (see chainZone), indexing them on
+    // the way; false as soon as one does not.
+    bool chain(uint16_t count) {
+        const unsigned char* record = zoneRecord(0);
+        int32_t previousEnd = static_cast<int32_t>(readHost32(record + zr::zoneStart));
+        if (previousEnd < 0) return false;
+        for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
+            const int32_t start = static_cast<int32_t>(readHost32(record + zr::zoneStart));
+            const int32_t end = static_cast<int32_t>(readHost32(record + zr::zoneEnd));
+            if (start != previousEnd || start >= end) return false;
+            chainZone(i, start, record[zr::meterNumerator]);
+            if (!quiet(i, count, record, static_cast<uint32_t>(previousEnd), false, i + 1 == count))
+                zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
+            previousEnd = end;
+        }
+        endChain(count, previousEnd);
+        return true;
+    }
 };
 
 void ZoneCheck::zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous) {
@@ -141,6 +160,7 @@ int32_t checkZones(bool leaveStartsToWalk) {
     const uint32_t expected = kZoneRecordSize * count + 2;
     if (frameSize != expected) check.tally.error(-2027, g_run.zoneSubFrameOffset, 2, expected, frameSize);
     if (count == 0) {
+        indexZones();
         check.tally.error(-2001, g_run.zoneSubFrameOffset + zs::zoneCount);
         return check.tally.result;
     }
@@ -150,18 +170,23 @@ int32_t checkZones(bool leaveStartsToWalk) {
     // (CheckRun::zoneStartsLeftToWalk), all but the terminator's: with many
     // zones those reads are spread over the whole body. The walk's records
     // lie below B anyway; the last zone's start at or below it keeps every
-    // read left to the walk one that would have been made.
-    const unsigned char* record = zoneRecord(0);
-    if (g_quietPaths && leaveStartsToWalk && g_zoneIndex.chained &&
-        readHost32(zoneRecord(count - 1u) + zr::zoneStart) <= check.bound) {
-        g_run.zoneStartsLeftToWalk = true;
-        for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
-            const uint32_t previousEnd = i > 0 ? readHost32(record - kZoneRecordSize + zr::zoneEnd) : 0;
-            if (check.quiet(i, count, record, previousEnd, false, i + 1 == count)) continue;
-            check.zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
+    // read left to the walk one that would have been made. Zones that turn
+    // out not to follow one another are checked again from the first, as if
+    // they had not been.
+    if (g_quietPaths && leaveStartsToWalk && readHost32(zoneRecord(count - 1u) + zr::zoneStart) <= check.bound) {
+        const ErrorMark mark = markErrors();
+        const Tally before = check.tally;
+        const int32_t bars = g_run.totalBarCount;
+        if (check.chain(count)) {
+            g_run.zoneStartsLeftToWalk = true;
+            return check.tally.result;
         }
-        return check.tally.result;
+        restoreErrors(mark);
+        check.tally = before;
+        g_run.totalBarCount = bars;
     }
+    indexZones();
+    const unsigned char* record = zoneRecord(0);
     // Each zone reads the event records at its start and end, spread over the
     // whole body when zones are many: fetching early the one of the zone 32
     // records on hides the wait for memory (checking a zone takes a small

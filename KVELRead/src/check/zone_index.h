@@ -17,25 +17,31 @@ constexpr int64_t kAfterAll = int64_t{INT32_MAX} + 1;  // the end of the last se
 struct ZoneIndex {
     int32_t cuts[kMaxCuts];      // ascending, distinct
     int32_t zoneOf[kMaxCuts];    // answer for cuts[j] <= position < cuts[j + 1]; the last is kNoZone
+    uint8_t numeratorOf[kMaxCuts];     // the meter numerator of zoneOf[j]; 0 for kNoZone
     uint32_t unpainted[kMaxCuts + 1];  // painting: union-find links to the next unpainted segment
     uint32_t count;
     uint32_t cursor;                   // the segment last answered
     const unsigned char* records;     // the first zone record
-    // Every zone non-empty and starting where the previous one ends, the
-    // first at a position of 0 or more: segment j is zone j.
-    bool chained;
 };
 
 extern ZoneIndex g_zoneIndex;
+
+// Zones that follow one another, each non-empty and starting where the
+// previous one ends, the first at 0 or later: segment j is zone j. The zone
+// checker, which reads the zones in order anyway, indexes such zones itself
+// instead of indexZones: chainZone for each, then endChain.
+inline void chainZone(uint32_t zone, int32_t start, uint8_t numerator) {
+    g_zoneIndex.cuts[zone] = start;
+    g_zoneIndex.zoneOf[zone] = static_cast<int32_t>(zone);
+    g_zoneIndex.numeratorOf[zone] = numerator;
+}
+void endChain(uint32_t zones, int32_t end);
 
 // The segment of index j, which becomes the one last answered.
 inline ZoneSegment segmentOfIndex(uint32_t j) {
     ZoneIndex& x = g_zoneIndex;
     x.cursor = j;
-    const int32_t zone = x.zoneOf[j];
-    const uint8_t numerator =
-        zone >= 0 ? x.records[kZoneRecordSize * static_cast<uint32_t>(zone) + zr::meterNumerator] : 0;
-    return ZoneSegment{x.cuts[j], j + 1 < x.count ? x.cuts[j + 1] : kAfterAll, zone, numerator};
+    return ZoneSegment{x.cuts[j], j + 1 < x.count ? x.cuts[j + 1] : kAfterAll, x.zoneOf[j], x.numeratorOf[j]};
 }
 
 // The segment that starts at `position` when that is the end of the one

@@ -7,12 +7,15 @@
 // search for a segment: the walk asks for rising positions, so a cursor that
 // steps to the next segment answers it in constant time, and a binary search
 // covers any other jump. Building costs one pass over the zones when they
-// are in order without overlaps (every well-formed file), and a sort plus a
+// are in order without overlaps (every well-formed file; when they follow
+// one another the zone checker's own pass builds it), and a sort plus a
 // painting pass otherwise: a check stays linear in the file's size however
-// many zones it has and however they lie.
+// many zones it has and however they lie. Each segment keeps its zone's
+// meter numerator, which the walk needs at every zone, so that the walk
+// does not read the zone records again.
 //
 // The index is per-check-run state in fixed process-wide storage sized for
-// the largest zone count (about 1.5 MB, untouched pages cost nothing), so a
+// the largest zone count (about 1.6 MB, untouched pages cost nothing), so a
 // check never allocates.
 #include <algorithm>
 
@@ -28,6 +31,11 @@ struct Span {
     int32_t start, end;
 };
 
+uint8_t numeratorOf(int32_t zone) {
+    if (zone < 0) return 0;
+    return g_zoneIndex.records[uint64_t{kZoneRecordSize} * static_cast<uint32_t>(zone) + zr::meterNumerator];
+}
+
 Span spanOf(uint32_t zone) {
     const unsigned char* r = g_zoneIndex.records + uint64_t{kZoneRecordSize} * zone;
     return Span{static_cast<int32_t>(readHost32(r + zr::zoneStart)), static_cast<int32_t>(readHost32(r + zr::zoneEnd))};
@@ -39,10 +47,8 @@ Span spanOf(uint32_t zone) {
 bool indexOrderedZones(uint16_t zones) {
     ZoneIndex& x = g_zoneIndex;
     uint32_t m = 0;
-    x.chained = zones > 0 && spanOf(0).start >= 0;
     for (uint32_t i = 0; i < zones; ++i) {
         const Span s = spanOf(i);
-        if (x.chained && (s.start >= s.end || (i > 0 && s.start != x.cuts[m - 1]))) x.chained = false;
         if (s.start >= s.end) continue;  // contains nothing
         if (m > 0 && s.start < x.cuts[m - 1]) return false;
         if (m == 0 || s.start > x.cuts[m - 1]) {
@@ -50,8 +56,10 @@ bool indexOrderedZones(uint16_t zones) {
             ++m;
         }
         x.zoneOf[m - 1] = static_cast<int32_t>(i);
+        x.numeratorOf[m - 1] = numeratorOf(static_cast<int32_t>(i));
         x.cuts[m] = s.end;
         x.zoneOf[m] = kNoZone;
+        x.numeratorOf[m] = 0;
         ++m;
     }
     x.count = m;
@@ -72,7 +80,6 @@ uint32_t firstUnpainted(uint32_t j) {
 // order, that covers it; a segment once painted is skipped for good.
 void indexAnyZones(uint16_t zones) {
     ZoneIndex& x = g_zoneIndex;
-    x.chained = false;
     uint32_t m = 0;
     for (uint32_t i = 0; i < zones; ++i) {
         const Span s = spanOf(i);
@@ -96,6 +103,7 @@ void indexAnyZones(uint16_t zones) {
             x.unpainted[j] = j + 1;
         }
     }
+    for (uint32_t j = 0; j < m; ++j) x.numeratorOf[j] = numeratorOf(x.zoneOf[j]);
 }
 
 }  // namespace
@@ -104,6 +112,16 @@ void indexZones() {
     g_zoneIndex.cursor = 0;
     g_zoneIndex.records = zoneRecord(0);
     if (!indexOrderedZones(zoneCount())) indexAnyZones(zoneCount());
+}
+
+void endChain(uint32_t zones, int32_t end) {
+    ZoneIndex& x = g_zoneIndex;
+    x.cuts[zones] = end;
+    x.zoneOf[zones] = kNoZone;
+    x.numeratorOf[zones] = 0;
+    x.count = zones + 1;
+    x.cursor = 0;
+    x.records = zoneRecord(0);
 }
 
 ZoneSegment zoneSegmentAt(int32_t eventPosition) {
