@@ -52,8 +52,17 @@ void fillQuietTable(uint8_t table[2048]) {
 
 namespace {
 
-// Whether the record's kind counts it in k.counts (beats are counted apart).
-bool countedInTable(Quiet kind) { return kind != kBeat && kind != kBarStartBeat && kind != kUncountedBeat; }
+// Whether the record's kind counts it in k.counts as it is taken (beats and
+// outline records are counted apart).
+bool countedInTable(Quiet kind) {
+    return kind != kBeat && kind != kBarStartBeat && kind != kUncountedBeat && kind != kOutline;
+}
+
+// The outline records taken: each counts one zone event or change.
+uint32_t outlineRecords(const OutlineFacts& o) {
+    return static_cast<uint32_t>(o.zoneEventCount) + static_cast<uint32_t>(o.keyChanges) +
+           static_cast<uint32_t>(o.tempoChanges) + static_cast<uint32_t>(o.meterChanges);
+}
 
 // One pass of the quiet path; see quietRun. kBounded: each record is held to
 // both ends of its sample and bar ranges. Otherwise the upper ends (the
@@ -179,7 +188,6 @@ template <bool kBounded>
             } else {
                 break;
             }
-            ++k.counts[v >> 24];
         } else if (kind == kUncountedBeat) {
             if (pos == beatPosition) break;
             if (newZone) [[unlikely]] {
@@ -212,6 +220,7 @@ template <bool kBounded>
     k.w.absoluteChordPosition = absoluteChordPosition;
     k.w.melodyPosition = melodyPosition;
     outline.zoneEventsAtStarts += outline.zoneEventCount - k.w.outline.zoneEventCount;
+    k.counts[47] += outlineRecords(outline) - outlineRecords(k.w.outline);
     k.w.outline = outline;
     k.afterTerminator = afterTerminator;
     k.counts[1] += beats;
