@@ -44,7 +44,8 @@ bool quietZoneValues(const unsigned char* R) {
     const uint8_t d = R[zr::meterDenominator], m = R[zr::meterNumerator];
     const uint16_t bars = readHost16(R + zr::barCount), k = readHost16(R + zr::key);
     const uint32_t keyNumber = k & 0x7F, scale = (k >> 8) & 0x3;
-    // Each test is the negation of one problem above, warnings included.
+    // Each test is the negation of one problem that checkZoneValues (below)
+    // raises, warnings included.
     const bool quiet = bpm >= 30.0f && bpm <= 240.0f && oneOf(d, {2, 4, 8, 16}) &&
                        oneOf(m, {2, 3, 4, 5, 6, 8, 12, 16}) && bars >= 1 && bars <= 500 && (k & 0x0C00) == 0 &&
                        (keyNumber - 1 < 13 || keyNumber == 0x7F) && (!(k & 0x80) || scale == 0) && scale != 3 &&
