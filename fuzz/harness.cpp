@@ -288,6 +288,29 @@ void compareLoaders(const uint8_t* data, size_t size) {
     KVELCloseFile();
 }
 
+void comparePaths(const uint8_t* data, size_t size) {
+    static KVEL_READER* const quiet = KVELCreateReader();
+    static KVEL_READER* const full = KVELCreateReader();
+    require(quiet && full, "out of memory");
+    full->check.quietPaths = false;
+    std::vector<unsigned char> a(data, data + size), b(data, data + size);
+    KVEL_MAIN_HEADER header{};
+    if (KVELReaderSetBufferWithSize(quiet, a.data(), size, &header) == 0 &&
+        KVELReaderSetBufferWithSize(full, b.data(), size, &header) == 0) {
+        for (int options = 0; options < 4; ++options) {
+            const int n = KVELReaderGetErrorCount(quiet), m = KVELReaderGetErrorCount(full);
+            require(KVELReaderCheckFormat(quiet, options & 1, options >> 1) ==
+                            KVELReaderCheckFormat(full, options & 1, options >> 1) &&
+                        same(records(quiet, n), records(full, m)),
+                    "the quiet paths and the reporting rules disagree");
+        }
+    }
+    KVELReaderCloseFile(quiet);
+    KVELReaderCloseFile(full);
+    kvel::clearErrors(quiet->errors);
+    kvel::clearErrors(full->errors);
+}
+
 void runSequence(const uint8_t* data, size_t size) {
     if (size == 0) return;
     const size_t opCount = std::min<size_t>(data[0] % 17, size - 1);
