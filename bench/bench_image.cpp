@@ -166,7 +166,7 @@ Image makeImage(const ImageShape& shape) {
     out.assign(L.size, 0);
 
     unsigned char* p = out.data();
-    put<MainHeader>(p, {{'K', 'V', 'M', 'F'}, {'K', 'V', 'E', 'L'}, {'B', 'N', 'C', 'H'}, 0x0100, 0x1000,
+    put<MainHeader>(p, {kSignatureId, {'K', 'V', 'E', 'L'}, {'B', 'N', 'C', 'H'}, 0x0100, 0x1000,
                       static_cast<uint32_t>(L.size - kMainHeaderSize)});
     put<ZoneHeader>(p + kZoneSubFrameOffset, {zoneFrameSize(zones), static_cast<uint16_t>(zones)});
     for (uint32_t i = 0; i < zones; ++i) {

@@ -18,6 +18,7 @@ using kvel::kEventHeaderSize;
 using kvel::kEventRecordSize;
 using kvel::kMainHeaderSize;
 using kvel::kNoPosition;
+using kvel::kSignature;
 using kvel::kZoneHeaderSize;
 using kvel::kZoneRecordSize;
 using kvel::kZoneSubFrameOffset;
@@ -52,8 +53,7 @@ constexpr uint32_t valueWord(uint32_t category, uint32_t data) { return (categor
 constexpr uint8_t categoryOf(uint32_t value) { return (value >> kCategoryShift) & kCategoryMask; }
 constexpr uint32_t dataOf(uint32_t value) { return value & kDataMask; }
 
-// The zone number of the zone event that ends the last zone.
-inline constexpr uint32_t kTerminatorZone = 0xFFFF;
+inline constexpr uint32_t kTerminatorZone = KVEL_ZONE_TERMINATOR;
 
 // Size and position fields as a file whose fields agree carries them. Each
 // frame size counts the bytes after its own field.

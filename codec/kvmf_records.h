@@ -16,6 +16,7 @@
 namespace kvcodec {
 
 using Id = std::array<uint8_t, 4>;  // signature, engine and application IDs
+inline constexpr Id kSignatureId = {kSignature[0], kSignature[1], kSignature[2], kSignature[3]};
 
 struct MainHeader {
     Id signature{}, engineId{}, applicationId{};

@@ -230,7 +230,7 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
     // One in five mutations stays byte-level, and so does every image too
     // damaged to split.
     if (rng() % 5 == 0 || !split(data, size, image)) return LLVMFuzzerMutate(data, size, maxSize);
-    if (image.mainHeader->signature[0] != 'K' && rng() % 2) image.mainHeader->signature = {'K', 'V', 'M', 'F'};
+    if (image.mainHeader->signature[0] != kSignature[0] && rng() % 2) image.mainHeader->signature = kSignatureId;
     const unsigned rounds = 1 + rng() % 3;
     for (unsigned i = 0; i < rounds; ++i) mutateOnce(image, rng);
     const Bytes out = serialize(image, rng);

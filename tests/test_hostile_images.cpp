@@ -21,7 +21,7 @@ constexpr size_t kZoneRecord0 = kZoneSubFrameOffset + kZoneHeaderSize;
 // count to 0xFFFF (from zone 0's number, 0xFFFF, already in host order).
 std::vector<uint8_t> zoneCountUnderEventHeader() {
     std::vector<uint8_t> b(84, 0);
-    std::memcpy(b.data() + mh::signature, "KVMF", 4);
+    std::memcpy(b.data() + mh::signature, kSignature, 4);
     put32(b.data() + mh::totalFrameSize, 64);
     put32(b.data() + kZoneSubFrameOffset + zs::frameSize, 0);
     put16(b.data() + kZoneSubFrameOffset + zs::zoneCount, 1);
@@ -33,7 +33,7 @@ std::vector<uint8_t> zoneCountUnderEventHeader() {
 // zone record and moves it to offset 24: its frameSize 0xFFFF becomes the count.
 std::vector<uint8_t> zoneCountUnderMovedEventFrame() {
     std::vector<uint8_t> b(134, 0);
-    std::memcpy(b.data() + mh::signature, "KVMF", 4);
+    std::memcpy(b.data() + mh::signature, kSignature, 4);
     put32(b.data() + mh::totalFrameSize, 114);
     put16(b.data() + kZoneSubFrameOffset + zs::zoneCount, 1);
     const size_t eventFrame = kZoneRecord0 + kZoneRecordSize;

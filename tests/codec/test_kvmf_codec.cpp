@@ -23,7 +23,7 @@ Image distinctFields() {
     auto n32 = [&] { return uint32_t{n16()} << 16 | n16(); };
 
     Image image;
-    image.mainHeader = MainHeader{{'K', 'V', 'M', 'F'}, {n8(), n8(), n8(), n8()}, {n8(), n8(), n8(), n8()}, n16(), n16(), 0};
+    image.mainHeader = MainHeader{kSignatureId, {n8(), n8(), n8(), n8()}, {n8(), n8(), n8(), n8()}, n16(), n16(), 0};
     image.zoneHeader = ZoneHeader{zoneFrameSize(2), 2};
     for (int i = 0; i < 2; ++i)
         image.zones.push_back({n16(), n32(), n32(), n32(), n32(), n32(), n32(), n32(), n8(), n8(), n16(), n16(), n16(),

@@ -48,7 +48,7 @@ Event terminatorEvent(uint32_t sample);  // no-bar zone event 0xFFFF
 
 struct Doc {
     // Main header.
-    std::array<uint8_t, 4> signature{'K', 'V', 'M', 'F'};
+    std::array<uint8_t, 4> signature = kvcodec::kSignatureId;
     std::array<uint8_t, 4> engineId{'K', 'V', 'E', 'L'};
     std::array<uint8_t, 4> applicationId{'T', 'E', 'S', 'T'};
     uint16_t version = 0x0100;
