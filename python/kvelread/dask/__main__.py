@@ -1,0 +1,67 @@
+"""python3 -m kvelread.dask --scheduler ADDRESS (--files-from FILE | PATH...)
+
+Checks a catalogue on a running Dask cluster and writes a JSON Lines report:
+one object per file, as `kvel check --format json` writes its file entries,
+in the order the files were named or found, then {"summary": {...}}. Exits
+with the summary's exit status."""
+import argparse
+import collections
+import json
+import os
+import sys
+
+from . import PARTITION_SIZE, chunks, expand, report_partition, totals
+
+
+def _arguments(argv):
+    p = argparse.ArgumentParser(prog="python3 -m kvelread.dask", description=__doc__.split("\n\n")[1])
+    p.add_argument("--scheduler", required=True, help="the scheduler's address, e.g. tcp://host:8786")
+    p.add_argument("--files-from", metavar="FILE", help="read the paths from FILE, one a line ('-': standard input)")
+    p.add_argument("--format", choices=["jsonl"], default="jsonl")
+    p.add_argument("--no-warnings", action="store_true", help="hold back every warning")
+    p.add_argument("--allow-user-categories", action="store_true", help="accept categories 112 to 126")
+    p.add_argument("--warnings-as-errors", action="store_true", help="a file with a warning is invalid")
+    p.add_argument("--partition-size", type=int, default=PARTITION_SIZE, help="files checked by one task")
+    p.add_argument("-o", "--output", metavar="FILE", help="write the report to FILE, not standard output")
+    p.add_argument("paths", nargs="*", metavar="PATH")
+    args = p.parse_args(argv)
+    if bool(args.files_from) == bool(args.paths):
+        p.error("give either --files-from FILE or PATH..., not both")
+    return args
+
+
+def _listed(name):
+    stream = sys.stdin.buffer if name == "-" else open(name, "rb")
+    with stream:
+        # Bytes, so that a name that is not UTF-8 comes through unchanged.
+        return [os.fsdecode(line.rstrip(b"\r\n")) for line in stream if line.strip()]
+
+
+def main(argv=None):
+    args = _arguments(argv)
+    from distributed import Client
+
+    options = {"warnings": not args.no_warnings, "user_categories": args.allow_user_categories,
+               "warnings_as_errors": args.warnings_as_errors}
+    files = expand(_listed(args.files_from) if args.files_from else args.paths)
+    if not args.output:
+        sys.stdout.reconfigure(encoding="utf-8")
+    out = open(args.output, "w", encoding="utf-8") if args.output else sys.stdout
+    states = collections.Counter()
+    sums = collections.Counter()
+    with Client(args.scheduler) as client:
+        futures = client.map(report_partition, chunks(files, args.partition_size), options=options, pure=False)
+        for future in futures:  # in order; later partitions keep running meanwhile
+            for entry in future.result():
+                states[entry["state"]] += 1
+                sums.update(entry["counts"])
+                out.write(json.dumps(entry, ensure_ascii=False) + "\n")
+            future.release()
+    summary = totals(states, sums["errors"], sums["warnings"], sums["unlisted"])
+    out.write(json.dumps({"summary": summary}) + "\n")
+    out.flush()
+    return summary["exitStatus"]
+
+
+if __name__ == "__main__":
+    sys.exit(main())
