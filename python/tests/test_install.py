@@ -1,0 +1,29 @@
+"""The package installs into a fresh virtual environment, as the README
+tells a user to, and works there without the source tree."""
+import os
+import shutil
+import subprocess
+import sys
+from pathlib import Path
+
+from conftest import BUILD, EXAMPLES, ROOT
+
+
+def test_pip_install_into_a_venv(tmp_path):
+    venv = tmp_path / "venv"
+    subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", venv], check=True)
+    source = tmp_path / "python"  # a copy, so that pip's build leaves the tree alone
+    shutil.copytree(ROOT / "python", source, ignore=shutil.ignore_patterns("build", "*.egg-info", "__pycache__"))
+    library = BUILD / "KVELRead" / "libKVELRead.so"
+    env = dict(os.environ, KVELREAD_LIBRARY=str(library), KVELREAD_SOURCE_DIR=str(ROOT))
+    env.pop("PYTHONPATH", None)
+    subprocess.run([venv / "bin" / "pip", "install", "-q", "--disable-pip-version-check", "--no-build-isolation",
+                    "--no-index", source],
+                   check=True, env=env, cwd=tmp_path)
+    # The library was copied beside the package, and the tables shipped with it.
+    del env["KVELREAD_LIBRARY"]
+    script = ("import kvelread, sys; r = kvelread.check(sys.argv[1]); "
+              "print(r.state, len(kvelread.codes()), kvelread.__file__)")
+    out = subprocess.run([venv / "bin" / "python", "-c", script, EXAMPLES / "broken" / "zone.kvmf"], env=env,
+                         cwd=tmp_path, capture_output=True, text=True, check=True).stdout.split()
+    assert out[:2] == ["invalid", "110"] and Path(out[2]).is_relative_to(venv)
