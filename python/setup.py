@@ -27,8 +27,9 @@ class BuildWithTables(build_py):
             tables["json"].dump(tables["build"](ROOT), f)
         library = os.environ.get("KVELREAD_LIBRARY")
         if library:
-            # Under the name the loader looks for beside the package.
-            shutil.copyfile(library, os.path.join(target, "libKVELRead.so.1"))
+            # Under a name the package looks for beside itself.
+            name = "KVELRead.dll" if library.lower().endswith(".dll") else "libKVELRead.so.1"
+            shutil.copyfile(library, os.path.join(target, name))
 
 
 setup(version=version(), cmdclass={"build_py": BuildWithTables})

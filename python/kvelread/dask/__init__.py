@@ -18,9 +18,13 @@ def _is_kvmf(name):
     return name.lower().endswith(".kvmf")
 
 
-def expand(paths):
+def expand(paths, problems=None):
     """The files to check, as `kvel check` finds them: a file as it is given,
-    a directory as every *.kvmf below it (any letter case), sorted."""
+    a directory as every *.kvmf below it (any letter case), sorted. A
+    directory that cannot be read raises OSError, or is described in
+    `problems` when a list is given."""
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        paths = [paths]
     files = []
     for path in paths:
         path = os.fsdecode(path)
@@ -29,7 +33,9 @@ def expand(paths):
             continue
 
         def fail(error):
-            raise error
+            if problems is None:
+                raise error
+            problems.append(f"cannot read directory {error.filename}: {error.strerror}")
 
         found = [os.path.join(top, name) for top, _, names in os.walk(path, onerror=fail)
                  for name in names if _is_kvmf(name) and os.path.isfile(os.path.join(top, name))]

@@ -43,7 +43,10 @@ def main(argv=None):
 
     options = {"warnings": not args.no_warnings, "user_categories": args.allow_user_categories,
                "warnings_as_errors": args.warnings_as_errors}
-    files = expand(_listed(args.files_from) if args.files_from else args.paths)
+    problems = []
+    files = expand(_listed(args.files_from) if args.files_from else args.paths, problems)
+    for problem in problems:
+        print(f"kvelread.dask: {problem}", file=sys.stderr)
     if not args.output:
         sys.stdout.reconfigure(encoding="utf-8")
     out = open(args.output, "w", encoding="utf-8") if args.output else sys.stdout
@@ -58,6 +61,8 @@ def main(argv=None):
                 out.write(json.dumps(entry, ensure_ascii=False) + "\n")
             future.release()
     summary = totals(states, sums["errors"], sums["warnings"], sums["unlisted"])
+    if problems:
+        summary["exitStatus"] = 2  # as for a file that could not be read
     out.write(json.dumps({"summary": summary}) + "\n")
     out.flush()
     return summary["exitStatus"]
