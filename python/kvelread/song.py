@@ -21,7 +21,7 @@ ZONE_TERMINATOR = 0xFFFF
 EVENTS_DTYPE = np.dtype([("bar", "u2"), ("beat", "u1"), ("category", "u1"), ("value", "u4"), ("sample", "u4")])
 
 
-@dataclass(frozen=True, slots=True)
+@dataclass(slots=True)
 class MainHeader:
     signature: bytes
     engineId: bytes
@@ -31,7 +31,7 @@ class MainHeader:
     totalFrameSize: int
 
 
-@dataclass(frozen=True, slots=True)
+@dataclass(slots=True)
 class Zone:
     zoneNumber: int
     zoneStartPosition: int
@@ -53,14 +53,14 @@ class Zone:
     reserved5: int
 
 
-@dataclass(frozen=True, slots=True)
+@dataclass(slots=True)
 class ZoneSubFrame:
     frameSize: int
     zoneCount: int
     zones: tuple
 
 
-@dataclass(frozen=True, slots=True)
+@dataclass(slots=True)
 class EventSubFrame:
     frameSize: int
     headerSize: int
@@ -81,11 +81,7 @@ assert [f.name for f in fields(Zone)] == list(ZONE_DTYPE.names)
 assert [f.name for f in fields(MainHeader)] == [name for name, _ in MAIN_HEADER_FIELDS]
 
 
-def _row(cls, record, **extra):
-    return cls(*(record[name].item() for name in record.dtype.names), **extra)
-
-
-@dataclass(frozen=True, slots=True)
+@dataclass(slots=True)
 class Song:
     path: str | None
     header: MainHeader
@@ -152,27 +148,34 @@ class Song:
             ("zone", "u2"), ("start_position", "u4"), ("end_position", "u4"), ("start_sample", "i8"),
             ("end_sample", "i8"), ("start", "f8"), ("end", "f8"), ("bpm", "f4"), ("meter_numerator", "u1"),
             ("meter_denominator", "u1"), ("bar_count", "u2"), ("key", "u1")]))
-        for i, z in enumerate(self.zones):
-            start, end = self._sample_at(z.zoneStartPosition), self._sample_at(z.zoneEndPosition)
-            out[i] = (z.zoneNumber, z.zoneStartPosition, z.zoneEndPosition, start, end,
-                      self._time(start), self._time(end), z.bpm, z.meterNumerator, z.meterDenominator,
-                      z.barCount, z.key & 0x7F)
+        columns = {"zone": "zoneNumber", "start_position": "zoneStartPosition", "end_position": "zoneEndPosition",
+                   "bpm": "bpm", "meter_numerator": "meterNumerator", "meter_denominator": "meterDenominator",
+                   "bar_count": "barCount", "key": "key"}
+        for column, name in columns.items():
+            out[column] = [getattr(z, name) & 0x7F if name == "key" else getattr(z, name) for z in self.zones]
+        for end in ("start", "end"):
+            samples = self._samples_at(out[f"{end}_position"])
+            out[f"{end}_sample"] = samples
+            out[end] = np.where(samples >= 0, self.seconds(np.maximum(samples, 0)), np.nan)
         return out
 
-    def _sample_at(self, position):
-        index, rest = divmod(position, EVENT_DTYPE.itemsize)
-        return int(self.events["sample"][index]) if rest == 0 and index < len(self.events) else -1
-
-    def _time(self, sample):
-        return sample / self.sample_rate if sample >= 0 and self.sample_rate else np.nan
+    def _samples_at(self, positions):
+        """The sample of the event at each event position, -1 where none is."""
+        index, rest = np.divmod(positions.astype("i8"), EVENT_DTYPE.itemsize)
+        found = (rest == 0) & (index < len(self.events))
+        out = np.full(len(positions), -1, "i8")
+        out[found] = self.events["sample"][index[found]]
+        return out
 
 
 def _events(first, count):
     # A view of the converted records, read once into the result's fields
     # with no temporaries (fresh memory costs page faults); nothing is
     # converted per event in Python.
-    raw = np.frombuffer((ctypes.c_char * (count * EVENT_DTYPE.itemsize)).from_address(first), EVENT_DTYPE)
     out = np.empty(count, EVENTS_DTYPE)
+    if count == 0:
+        return out
+    raw = np.frombuffer((ctypes.c_char * (count * EVENT_DTYPE.itemsize)).from_address(first), EVENT_DTYPE)
     bar_beat, value = raw["barBeat"], raw["value"]
     np.right_shift(bar_beat, 4, out=out["bar"])
     np.bitwise_and(bar_beat, 0xF, out=out["beat"], casting="unsafe")
@@ -183,23 +186,22 @@ def _events(first, count):
     return out
 
 
-def _copy(at, size):
-    return ctypes.string_at(at, size)
-
-
-def _song(L, reader, path):
+def _frames(L, reader):
     zone_frame = L.ReaderGetZoneSubFrame(reader)
     event_frame = L.ReaderGetEventSubFrame(reader)
     first = L.ReaderGetFirstEvent(reader)
-    frame_size, zone_count = np.frombuffer(_copy(zone_frame, ZONE_HEADER_SIZE), "=u4,=u2")[0].tolist()
-    zones = np.frombuffer(_copy(zone_frame + ZONE_HEADER_SIZE, zone_count * ZONE_DTYPE.itemsize), ZONE_DTYPE)
-    head = np.frombuffer(_copy(event_frame, EVENT_SUBFRAME_DTYPE.itemsize), EVENT_SUBFRAME_DTYPE)[0]
-    categories = np.frombuffer(_copy(event_frame + EVENT_SUBFRAME_DTYPE.itemsize, 4 * int(head["categoryCount"])),
-                               "=u4")
+    frame_size, zone_count = np.frombuffer(ctypes.string_at(zone_frame, ZONE_HEADER_SIZE), "=u4,=u2")[0].item()
+    zones = np.frombuffer(ctypes.string_at(zone_frame + ZONE_HEADER_SIZE, zone_count * ZONE_DTYPE.itemsize),
+                          ZONE_DTYPE)
+    head = np.frombuffer(ctypes.string_at(event_frame, EVENT_SUBFRAME_DTYPE.itemsize), EVENT_SUBFRAME_DTYPE)[0]
+    categories = np.frombuffer(
+        ctypes.string_at(event_frame + EVENT_SUBFRAME_DTYPE.itemsize, 4 * int(head["categoryCount"])), "=u4")
     # The body size word lies just before the first record.
-    body_size = int(np.frombuffer(_copy(first - 4, 4), "=u4")[0])
-    zone_sub_frame = ZoneSubFrame(frame_size, zone_count, tuple(_row(Zone, z) for z in zones))
-    event_sub_frame = _row(EventSubFrame, head, categories=tuple(categories.tolist()), eventBodySize=body_size)
+    body_size = int(np.frombuffer(ctypes.string_at(first - 4, 4), "=u4")[0])
+    # Column by column: a structured array's own tolist() is ten times slower.
+    columns = [zones[name].tolist() for name in ZONE_DTYPE.names]
+    zone_sub_frame = ZoneSubFrame(frame_size, zone_count, tuple(Zone(*z) for z in zip(*columns)))
+    event_sub_frame = EventSubFrame(*head.item(), categories=tuple(categories.tolist()), eventBodySize=body_size)
     events = _events(first, body_size // EVENT_DTYPE.itemsize)
     return zone_sub_frame, event_sub_frame, events
 
@@ -219,7 +221,7 @@ def read(source):
             raise LoadError(_reader.records(L, reader, failed_from), path)
         main = MainHeader(bytes(header.signature), bytes(header.engineId), bytes(header.applicationId),
                           header.version, header.level, header.totalFrameSize)
-        return Song(path, main, *_song(L, reader, path))
+        return Song(path, main, *_frames(L, reader))
     finally:
         _reader.release(L, reader)
 
