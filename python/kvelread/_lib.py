@@ -1,7 +1,10 @@
 """Finding libKVELRead and declaring the reader API to ctypes.
 
-ctypes releases the GIL for the length of every foreign call, so loads and
-checks on distinct readers run in parallel on distinct threads.
+Loads, checks and closes release the GIL for their length (ctypes.CDLL), so
+that they run in parallel on distinct readers and threads. The calls that
+only read a reader's state take nanoseconds and keep the GIL
+(ctypes.PyDLL): releasing it there would only invite a switch to another
+thread in the middle of a call's bookkeeping.
 """
 import ctypes
 import ctypes.util
@@ -27,19 +30,20 @@ class LibraryNotFoundError(OSError):
 
 _p = ctypes.c_void_p
 _i = ctypes.c_int
+_RELEASE, _KEEP = True, False
 _PROTOTYPES = {
-    "KVELCreateReader": (_p, []),
-    "KVELDestroyReader": (None, [_p]),
-    "KVELReaderOpenFile": (_i, [_p, ctypes.c_char_p, ctypes.POINTER(MAIN_HEADER)]),
-    "KVELReaderLoadFileImage": (_i, [_p, _p, ctypes.c_size_t, ctypes.POINTER(MAIN_HEADER)]),
-    "KVELReaderCloseFile": (_i, [_p]),
-    "KVELReaderCheckFormat": (_i, [_p, _i, _i]),
-    "KVELReaderGetErrorCount": (_i, [_p]),
-    "KVELReaderGetErrorRecord": (_i, [_p, _i, ctypes.POINTER(ERROR_RECORD)]),
-    "KVELReaderGetErrorString": (None, [_p, _i, ctypes.c_char_p, _i]),
-    "KVELReaderGetZoneSubFrame": (_p, [_p]),
-    "KVELReaderGetEventSubFrame": (_p, [_p]),
-    "KVELReaderGetFirstEvent": (_p, [_p]),
+    "KVELCreateReader": (_p, [], _KEEP),
+    "KVELDestroyReader": (None, [_p], _RELEASE),
+    "KVELReaderOpenFile": (_i, [_p, ctypes.c_char_p, ctypes.POINTER(MAIN_HEADER)], _RELEASE),
+    "KVELReaderLoadFileImage": (_i, [_p, _p, ctypes.c_size_t, ctypes.POINTER(MAIN_HEADER)], _RELEASE),
+    "KVELReaderCloseFile": (_i, [_p], _RELEASE),
+    "KVELReaderCheckFormat": (_i, [_p, _i, _i], _RELEASE),
+    "KVELReaderGetErrorCount": (_i, [_p], _KEEP),
+    "KVELReaderGetErrorRecord": (_i, [_p, _i, ctypes.POINTER(ERROR_RECORD)], _KEEP),
+    "KVELReaderGetErrorString": (None, [_p, _i, ctypes.c_char_p, _i], _KEEP),
+    "KVELReaderGetZoneSubFrame": (_p, [_p], _KEEP),
+    "KVELReaderGetEventSubFrame": (_p, [_p], _KEEP),
+    "KVELReaderGetFirstEvent": (_p, [_p], _KEEP),
 }
 
 
@@ -83,8 +87,9 @@ def _open():
 class _Lib:
     def __init__(self, cdll):
         self.cdll = cdll
-        for name, (restype, argtypes) in _PROTOTYPES.items():
-            fn = getattr(cdll, name)
+        holding = ctypes.PyDLL(cdll._name, handle=cdll._handle)
+        for name, (restype, argtypes, releases) in _PROTOTYPES.items():
+            fn = getattr(cdll if releases else holding, name)
             fn.restype, fn.argtypes = restype, argtypes
             setattr(self, name[4:], fn)  # lib.ReaderOpenFile(...)
 
