@@ -47,16 +47,14 @@ def acquire(L):
         return reader
 
 
-_EMPTY = b"KVMF"
-
-
 def release(L, reader):
     L.ReaderCloseFile(reader)
-    # A load that fails before the file opens appends behind the records
-    # already listed; a failed image load empties the list and leaves one
-    # record, so a pooled reader never starts near the list's capacity.
+    # A load that fails before the file opens (-3) appends behind the records
+    # already listed, and a full list would swallow its record. Loading an
+    # empty image empties the list and fails with one record (-4), so a
+    # pooled reader never starts near the list's capacity.
     if L.ReaderGetErrorCount(reader) > 1:
-        L.ReaderLoadFileImage(reader, _EMPTY, 0, ctypes.byref(MAIN_HEADER()))
+        L.ReaderLoadFileImage(reader, b"", 0, ctypes.byref(MAIN_HEADER()))
     _free.append(reader)
 
 
