@@ -3,22 +3,24 @@ tells a user to, and works there without the source tree."""
 import os
 import shutil
 import subprocess
-import sys
 from pathlib import Path
 
+import kvelread
 from conftest import BUILD, EXAMPLES, ROOT
 
 
 def test_pip_install_into_a_venv(tmp_path):
     venv = tmp_path / "venv"
-    subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", venv], check=True)
+    # Debian's pip installs into the venv (--python): a pip of the venv's own
+    # would be the same one, copied in at 15 s of the suite's time.
+    subprocess.run(["/usr/bin/python3", "-m", "venv", "--system-site-packages", "--without-pip", venv], check=True)
     source = tmp_path / "python"  # a copy, so that pip's build leaves the tree alone
     shutil.copytree(ROOT / "python", source, ignore=shutil.ignore_patterns("build", "*.egg-info", "__pycache__"))
     library = BUILD / "KVELRead" / "libKVELRead.so"
     env = dict(os.environ, KVELREAD_LIBRARY=str(library), KVELREAD_SOURCE_DIR=str(ROOT))
     env.pop("PYTHONPATH", None)
-    subprocess.run([venv / "bin" / "pip", "install", "-q", "--disable-pip-version-check", "--no-build-isolation",
-                    "--no-index", source],
+    subprocess.run(["/usr/bin/python3", "-m", "pip", "--python", venv / "bin" / "python", "install", "-q",
+                    "--disable-pip-version-check", "--no-build-isolation", "--no-index", source],
                    check=True, env=env, cwd=tmp_path)
     # The library was copied beside the package, and the tables shipped with it.
     del env["KVELREAD_LIBRARY"]
@@ -26,4 +28,4 @@ def test_pip_install_into_a_venv(tmp_path):
               "print(r.state, len(kvelread.codes()), kvelread.__file__)")
     out = subprocess.run([venv / "bin" / "python", "-c", script, EXAMPLES / "broken" / "zone.kvmf"], env=env,
                          cwd=tmp_path, capture_output=True, text=True, check=True).stdout.split()
-    assert out[:2] == ["invalid", "110"] and Path(out[2]).is_relative_to(venv)
+    assert out[:2] == ["invalid", str(len(kvelread.codes()))] and Path(out[2]).is_relative_to(venv)
