@@ -57,8 +57,8 @@ def every_bar_zero(data):
 @pytest.fixture(scope="session")
 def catalogue(tmp_path_factory):
     """The examples and broken files made here: a list overflowing, a file
-    cut short, one that is not KVMF at all, an empty one, a name in capitals
-    and a directory inside a directory."""
+    cut short, one that is not KVMF at all, an empty one, a name in capitals,
+    one that is not UTF-8, and a directory inside a directory."""
     top = tmp_path_factory.mktemp("catalogue")
     shutil.copytree(EXAMPLES, top / "examples", ignore=shutil.ignore_patterns("*.json", "generator"))
     song = (EXAMPLES / "song.kvmf").read_bytes()
@@ -69,4 +69,5 @@ def catalogue(tmp_path_factory):
     (made / "not-kvmf.kvmf").write_bytes(b"RIFF" + song[4:])
     (made / "empty.kvmf").write_bytes(b"")
     (top / "made" / "CAPITALS.KVMF").write_bytes(song)
+    (top / "made" / os.fsdecode(b"\xe9t\xe9-latin1.kvmf")).write_bytes(every_bar_zero(song)[:-10])
     return top
