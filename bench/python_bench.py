@@ -93,7 +93,8 @@ def main():
     n = args.files
     print(f"check, {n} files of {os.path.getsize(ROOT / 'examples' / 'song.kvmf')} bytes:")
     print(f"  kvel check         {tool:8.3f} s  {tool / n * 1e6:6.1f} us a file")
-    print(f"  kvelread.check     {serial:8.3f} s  {serial / n * 1e6:6.1f} us a file   ratio {serial / tool:.2f} (target <= 2)")
+    print(f"  kvelread.check     {serial:8.3f} s  {serial / n * 1e6:6.1f} us a file"
+          f"   ratio {serial / tool:.2f} (target <= 2)")
     print(f"threads: 1 thread {one:.3f} s (CPU {one_cpu:.3f} s), 2 threads {two:.3f} s (CPU {two_cpu:.3f} s)"
           f"   speed-up {one / two:.2f} (target >= 1.7)")
     print(f"read, {args.events} events:")

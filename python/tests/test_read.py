@@ -20,7 +20,8 @@ def value_of(event):
     decoded fields."""
     category = CATEGORY.get(event["category"], event["category"])
     data = event.get("data", 0)
-    data |= MASKS["kBarStartBit"] * event.get("barStart", False) | MASKS["kUncountedBit"] * event.get("uncounted", False)
+    data |= MASKS["kBarStartBit"] * event.get("barStart", False)
+    data |= MASKS["kUncountedBit"] * event.get("uncounted", False)
     data |= event.get("chord", 0) << 8 | event.get("tones", 0) << 5 | event.get("sharpFlat", 0)
     data |= event.get("melody", 0)
     outline = event.get("outline")
