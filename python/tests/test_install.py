@@ -29,3 +29,22 @@ def test_pip_install_into_a_venv(tmp_path):
     out = subprocess.run([venv / "bin" / "python", "-c", script, EXAMPLES / "broken" / "zone.kvmf"], env=env,
                          cwd=tmp_path, capture_output=True, text=True, check=True).stdout.split()
     assert out[:2] == ["invalid", str(len(kvelread.codes()))] and Path(out[2]).is_relative_to(venv)
+
+
+def test_cmake_installs_the_package_beside_the_library(tmp_path):
+    build, prefix = tmp_path / "build", tmp_path / "prefix"
+    off = [f"-D{o}=OFF" for o in ("KVEL_BUILD_TOOLS", "KVEL_BUILD_TESTS", "KVEL_BUILD_BENCH")]
+    subprocess.run(["cmake", "-S", ROOT, "-B", build, "-DKVEL_INSTALL_PYTHON=ON", "-DCMAKE_INSTALL_LIBDIR=lib", *off],
+                   check=True, capture_output=True)
+    subprocess.run(["cmake", "--build", build, "--target", "kvelread_python"], check=True, capture_output=True)
+    subprocess.run(["cmake", "--install", build, "--component", "python", "--prefix", prefix], check=True,
+                   capture_output=True)
+    # The library's own install rule, without building it again here.
+    (prefix / "lib").mkdir(exist_ok=True)
+    shutil.copyfile(BUILD / "KVELRead" / "libKVELRead.so", prefix / "lib" / "libKVELRead.so.1")
+    site = next(prefix.glob("lib/python3*/dist-packages"))
+    env = {k: v for k, v in os.environ.items() if k not in ("KVELREAD_LIBRARY", "PYTHONPATH")}
+    env["PYTHONPATH"] = str(site)
+    out = subprocess.run(["/usr/bin/python3", "-c", "import kvelread, sys; print(kvelread.check(sys.argv[1]).state)",
+                          EXAMPLES / "song.kvmf"], env=env, cwd=tmp_path, capture_output=True, text=True, check=True)
+    assert out.stdout.split() == ["valid"]
