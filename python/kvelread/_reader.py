@@ -25,7 +25,11 @@ def source_of(source):
     if isinstance(source, (str, os.PathLike)):
         # os.fsencode gives back the bytes of a non-UTF-8 name that
         # os.fsdecode or os.listdir turned into a str.
-        return "path", os.fsencode(source), os.fsdecode(source)
+        name = os.fsencode(source)
+        if b"\0" in name:
+            # The library would open the name up to the first one: another file.
+            raise ValueError("kvelread: embedded null byte in the path")
+        return "path", name, os.fsdecode(source)
     if isinstance(source, (bytes, bytearray, memoryview)):
         return "image", source, None
     if hasattr(source, "read"):

@@ -88,6 +88,7 @@ def test_a_failed_open_after_a_full_list_reports_only_itself(tmp_path):
 @pytest.mark.parametrize("source, error", [
     (42, TypeError),
     (io.StringIO("KVMF"), TypeError),
+    (str(EXAMPLES / "song.kvmf") + "\0.txt", ValueError),
 ])
 def test_sources_that_are_not_files_are_refused(source, error):
     with pytest.raises(error):
