@@ -81,7 +81,9 @@ template <bool kBounded>
     const uint32_t limit = static_cast<uint32_t>(limits.highestBarBeat + 1);
     const uint32_t lowest0 = std::min<uint32_t>(w.order.previousBarBeat, limit);
     uint32_t lowest = lowest0;
-    uint32_t beats = 0;  // the most frequent category is counted here
+    // Beats, the most frequent, and outline records, four of which begin every
+    // zone, are counted here: counts in memory would wait for one another.
+    uint32_t beats = 0, outlines = 0;
     BeatBarState bar = w.beatBar;
     int32_t beatPosition = w.beatPosition;
 
@@ -159,7 +161,7 @@ template <bool kBounded>
             // the records after this run see it.
             if (!outlineRule(w, r, r - first, e, probe)) break;
             if (isZoneEvent(e.value)) w.afterTerminator = isTerminator(e.value);
-            ++counts[e.value >> 24];
+            ++outlines;
         } else if (kind == kChordRule) {
             if (!chordRule(w, r, e, probe)) break;
             ++counts[e.value >> 24];
@@ -179,7 +181,7 @@ template <bool kBounded>
     if (!kBounded && (static_cast<int32_t>(previousSample) > limits.totalSamples || lowest >= limit)) {
         for (const unsigned char* q = start; q < r; q += kEventRecordSize) {
             const uint32_t top = readHost32(q + ev::value) >> 24;
-            if (!(limits.kinds[top] & kBeatKind)) --counts[top];
+            if (!(limits.kinds[top] & kBeatKind) && (limits.kinds[top] & kRuleBits) != kOutlineRule) --counts[top];
         }
         return nullptr;
     }
@@ -187,6 +189,7 @@ template <bool kBounded>
     w.order = Order{lowest != lowest0 ? static_cast<uint16_t>(lowest) : w.order.previousBarBeat,
                     static_cast<int32_t>(previousSample)};
     counts[KVEL_CATEGORY_BEAT] += beats;
+    counts[KVEL_CATEGORY_OUTLINE] += outlines;
     w.beatBar = bar;
     w.beatPosition = beatPosition;
     state = w;
