@@ -184,7 +184,7 @@ TEST_F(KvelTest, JsonReportFollowsItsSchema) {
           {"code": -2021, "severity": "error", "offset": 56, "params": [1],
            "message": "ERROR(-2021) : offset 0x00000038 : [Zone Sub Frame] The meter denominator 1 is the invalid value."}]},
         {"path": "gone.kvmf", "state": "not-checked", "result": null,
-         "counts": {"errors": 1, "warnings": 0, "unlisted": 0}, "records": [
+         "counts": {"errors": 1, "warnings": 0, "unlisted": 0}, "reason": "No such file or directory", "records": [
           {"code": -3, "severity": "error", "offset": null, "params": [], "message": "ERROR(-3) : Can't open the file."}]}
       ],
       "summary": {"files": 3, "valid": 1, "invalid": 1, "notChecked": 1, "errors": 2, "warnings": 1,

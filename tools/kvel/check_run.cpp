@@ -1,28 +1,32 @@
 #include "check_run.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "KVELRead.h"
 #include "messages.h"
-
-namespace fs = std::filesystem;
 
 namespace kvel_tool {
 namespace {
 
 constexpr int kListCapacity = 1000;
 constexpr int32_t kOverflowCode = -2;
+constexpr int32_t kCannotOpenCode = -3;
 
-// The path of the last file that opened, used to empty the error list: only
-// a successful open does that.
-std::string g_lastOpened;
+}  // namespace
 
-void emptyErrorList() {
-    if (KVELGetErrorCount() == 0 || g_lastOpened.empty()) return;
-    if (KVELOpenFile2(g_lastOpened.c_str()) == 1) KVELCloseFile();
-}
+// The library state this checker works on.
+struct FileChecker::State {
+    // The path of the last file that opened, used to empty the error list:
+    // only a successful open does that.
+    std::string lastOpened;
+
+    void emptyErrorList() {
+        if (KVELGetErrorCount() == 0 || lastOpened.empty()) return;
+        if (KVELOpenFile2(lastOpened.c_str()) == 1) KVELCloseFile();
+    }
+};
+
+namespace {
 
 Record readRecord(int index) {
     KVEL_ERROR_RECORD r{};
@@ -41,10 +45,17 @@ Record readRecord(int index) {
     return out;
 }
 
-void collect(FileResult& file, int from, int to) {
+void collect(FileResult& file, int from, int to, const CheckOptions& options) {
     for (int i = from; i < to; ++i) {
+        KVEL_ERROR_RECORD r{};
+        KVELGetErrorRecord(i, &r);
+        if (std::binary_search(options.ignore.begin(), options.ignore.end(), r.code)) {
+            ++file.ignored;
+            continue;
+        }
         file.records.push_back(readRecord(i));
-        (isWarning(file.records.back().code) ? file.warnings : file.errors)++;
+        if (r.code == kOverflowCode && i == kListCapacity - 1) continue;  // it stands for the unlisted ones
+        (isWarning(r.code) ? file.warnings : file.errors)++;
     }
 }
 
@@ -52,55 +63,70 @@ void collect(FileResult& file, int from, int to) {
 void runCheck(FileResult& file, int first, const CheckOptions& options) {
     const int result = KVELCheckFormat(options.noWarnings ? 1 : 0, options.allowUserCategories ? 1 : 0);
     const int count = KVELGetErrorCount();
-    collect(file, first, count);
+    collect(file, first, count, options);
     file.result = result;
     int64_t listed = count - first;
-    if (count == kListCapacity && !file.records.empty() && file.records.back().code == kOverflowCode) {
-        // The overflow record stands for every problem it displaced.
-        --listed;
-        --file.errors;
-    }
+    KVEL_ERROR_RECORD last{};
+    if (count == kListCapacity && KVELGetErrorRecord(count - 1, &last) == 0 && last.code == kOverflowCode) --listed;
     file.unlisted = std::max<int64_t>(0, -int64_t{result} - listed);
     const bool failing = file.errors > 0 || file.unlisted > 0 || (options.warningsAsErrors && file.warnings > 0);
     file.state = failing ? FileState::Invalid : FileState::Valid;
 }
 
-void checkPath(FileResult& file, const CheckOptions& options) {
-    if (KVELGetErrorCount() >= kListCapacity) emptyErrorList();
-    const int before = KVELGetErrorCount();
-    KVEL_MAIN_HEADER header;
-    if (KVELOpenFile(file.path.c_str(), &header) == 0) {
-        g_lastOpened = file.path;
-        runCheck(file, 0, options);
-    } else {
-        // A failure before the file opened appends behind the old records;
-        // one after it empties the list first and leaves only its own.
-        const int count = KVELGetErrorCount();
-        collect(file, count > before ? before : 0, count);
-    }
-    KVELCloseFile();
-}
+}  // namespace
 
-void checkImage(FileResult& file, std::vector<uint8_t>& image, const CheckOptions& options) {
-    emptyErrorList();
+FileChecker::FileChecker(const CheckOptions& options) : options_(options), state_(std::make_unique<State>()) {}
+
+FileChecker::~FileChecker() = default;
+
+FileResult FileChecker::check(const Input& input, std::istream& in) {
+    FileResult file;
+    file.path = input.kind == Input::Kind::Stdin ? "<stdin>" : input.path;
+    if (input.kind == Input::Kind::Unreadable) {
+        file.reason = input.reason;
+        return file;
+    }
+    if (input.kind == Input::Kind::File) {
+        // Only a regular file is opened: a FIFO or a device would block the
+        // open or never end.
+        file.reason = notRegularReason(input.path);
+        if (!file.reason.empty()) return file;
+        if (KVELGetErrorCount() >= kListCapacity) state_->emptyErrorList();
+        const int before = KVELGetErrorCount();
+        KVEL_MAIN_HEADER header;
+        if (KVELOpenFile(input.path.c_str(), &header) == 0) {
+            state_->lastOpened = input.path;
+            runCheck(file, 0, options_);
+        } else {
+            // A failure before the file opened appends behind the old records;
+            // one after it empties the list first and leaves only its own.
+            const int count = KVELGetErrorCount();
+            const int from = count > before ? before : 0;
+            KVEL_ERROR_RECORD r{};
+            if (KVELGetErrorRecord(from, &r) == 0 && r.code == kCannotOpenCode) file.reason = openError(input.path);
+            collect(file, from, count, options_);
+        }
+        KVELCloseFile();
+        return file;
+    }
+    std::string error;
+    std::optional<std::vector<uint8_t>> image = readStream(in, error, options_.maxSize);
+    if (!image) {
+        file.reason = "cannot read standard input: " + error;
+        return file;
+    }
+    state_->emptyErrorList();
     const int before = KVELGetErrorCount();
     KVEL_MAIN_HEADER header;
-    if (KVELSetBufferWithSize(image.data(), image.size(), &header) == 0) {
-        runCheck(file, before, options);
+    if (KVELSetBufferWithSize(image->data(), image->size(), &header) == 0) {
+        runCheck(file, before, options_);
     } else {
-        collect(file, before, KVELGetErrorCount());
+        collect(file, before, KVELGetErrorCount(), options_);
         if (file.records.empty()) file.reason = "does not begin with the signature \"KVMF\"";
     }
     KVELCloseFile();
+    return file;
 }
-
-bool hasKvmfExtension(const fs::path& p) {
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".kvmf";
-}
-
-}  // namespace
 
 const char* stateName(FileState state) {
     switch (state) {
@@ -109,49 +135,6 @@ const char* stateName(FileState state) {
         case FileState::NotChecked: break;
     }
     return "not-checked";
-}
-
-Expansion expandPaths(const std::vector<std::string>& paths) {
-    Expansion out;
-    for (const std::string& path : paths) {
-        if (path == "-") {
-            out.inputs.push_back({"<stdin>", true});
-            continue;
-        }
-        std::error_code ec;
-        if (!fs::is_directory(path, ec)) {
-            out.inputs.push_back({path, false});  // the library reports what is wrong with it
-            continue;
-        }
-        std::vector<std::string> found;
-        fs::recursive_directory_iterator it(path, ec), end;
-        for (; !ec && it != end; it.increment(ec)) {
-            std::error_code fileEc;
-            if (it->is_regular_file(fileEc) && hasKvmfExtension(it->path())) found.push_back(it->path().string());
-        }
-        if (ec) out.problems.push_back("cannot read directory " + path + ": " + ec.message());
-        std::sort(found.begin(), found.end());
-        for (std::string& f : found) out.inputs.push_back({std::move(f), false});
-    }
-    return out;
-}
-
-FileResult checkFile(const Input& input, const CheckOptions& options,
-                     const std::function<std::optional<std::vector<uint8_t>>(std::string&)>& readStdin) {
-    FileResult file;
-    file.path = input.path;
-    if (!input.isStdin) {
-        checkPath(file, options);
-        return file;
-    }
-    std::string error;
-    std::optional<std::vector<uint8_t>> image = readStdin(error);
-    if (!image) {
-        file.reason = "cannot read standard input: " + error;
-        return file;
-    }
-    checkImage(file, *image, options);
-    return file;
 }
 
 }  // namespace kvel_tool
