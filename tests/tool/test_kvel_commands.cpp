@@ -1,71 +1,22 @@
 // The kvel binary run as a user runs it: whole outputs and exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "kvel_fixture.h"
 #include "kvmf_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
+using kvel_test::KvelTest;
+using kvel_test::Result;
+using kvel_test::badMeter;
+using kvel_test::warningOnly;
 
-class KvelTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kvel-tool-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    // Runs kvel in the scratch directory; standard error is thrown away.
-    Result kvel(const std::string& args, const std::string& input = "/dev/null") const {
-        const std::string cmd =
-            "cd '" + dir_.string() + "' && '" KVEL_BINARY "' " + args + " <" + input + " 2>/dev/null";
-        return shell(cmd);
-    }
-    static Result shell(const std::string& cmd) {
-        std::FILE* p = ::popen(cmd.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        const int rc = ::pclose(p);
-        return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, out};
-    }
-    void write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        fs::create_directories((dir_ / name).parent_path());
-        ASSERT_TRUE(kvmf::writeFile((dir_ / name).string(), bytes));
-    }
-    void writeText(const std::string& name, const std::string& text) const { std::ofstream(dir_ / name) << text; }
-
-    fs::path dir_;
-};
-
-std::vector<uint8_t> badMeter() {
-    kvmf::Doc d = kvmf::wellFormed();
-    d.zones[0].meterDenominator = 1;
-    return d.bytes();
-}
-
-std::vector<uint8_t> warningOnly() {
-    kvmf::Doc d = kvmf::wellFormed();
-    d.version = 0x1203;
-    return d.bytes();
-}
-
-// A file with far more problems than the library's list of 1000 holds.
 std::vector<uint8_t> overflowing() {
     kvmf::Doc d = kvmf::wellFormed();
     d.events.resize(800, kvmf::beatEvent(0, 0, 0));

@@ -1,6 +1,5 @@
 #include "check_report.h"
 
-#include <cerrno>
 #include <charconv>
 
 #include "KVELRead.h"
@@ -311,12 +310,9 @@ bool CheckReport::finish() {
 }
 
 bool CheckReport::send() {
-    errno = 0;
     if (!buf_.empty()) out_.write(buf_.data(), static_cast<std::streamsize>(buf_.size()));
     buf_.clear();
-    if (out_.flush()) return true;
-    if (writeError_ == 0) writeError_ = errno;
-    return false;
+    return static_cast<bool>(out_.flush());
 }
 
 ExitStatus CheckReport::status() const {

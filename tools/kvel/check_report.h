@@ -32,8 +32,6 @@ public:
     bool finish();
     ExitStatus status() const;
     const CheckTotals& totals() const { return totals_; }
-    // The errno of the write that failed, or 0.
-    int writeError() const { return writeError_; }
 
 private:
     void text(const FileResult& file);
@@ -49,7 +47,6 @@ private:
     CheckTotals totals_;
     std::string buf_;
     size_t filesWritten_ = 0;
-    int writeError_ = 0;
 };
 
 std::string summaryLine(const CheckTotals& totals);

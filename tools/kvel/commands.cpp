@@ -62,11 +62,8 @@ int runCheck(const CheckCommand& cmd, std::istream& in, std::ostream& out, std::
     });
     progress.clear();
     if (written) written = report.finish();
-    if (!written) {
-        reportWriteError(err, report.writeError());
-        return status(ExitStatus::NotLoaded);
-    }
-    return status(report.status());
+    // A failed write is reported by the caller, which knows the reason.
+    return status(written ? report.status() : ExitStatus::NotLoaded);
 }
 
 bool parseCodes(const std::vector<std::string>& texts, std::vector<int32_t>& codes) {

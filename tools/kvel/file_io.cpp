@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -93,15 +94,57 @@ bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::
     return ok;
 }
 
-bool reportWritten(std::ostream& out, std::ostream& err) {
-    errno = 0;
-    if (out.flush()) return true;
-    reportWriteError(err, errno);
-    return false;
+OutputBuffer::OutputBuffer(std::ostream& stream, int fd)
+    : stream_(stream), previous_(stream.rdbuf()), fd_(fd), buffer_(1 << 16) {
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    stream_.rdbuf(this);
 }
 
-void reportWriteError(std::ostream& err, int error) {
-    err << "kvel: cannot write to standard output" << (error ? std::string(": ") + std::strerror(error) : "") << '\n';
+OutputBuffer::~OutputBuffer() {
+    drain();
+    stream_.rdbuf(previous_);
+}
+
+bool OutputBuffer::drain() {
+    const char* p = pbase();
+    while (error_ == 0 && p < pptr()) {
+        const auto n = ::write(fd_, p, static_cast<size_t>(pptr() - p));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) error_ = n < 0 ? errno : EIO;
+        else p += n;
+    }
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    return error_ == 0;
+}
+
+OutputBuffer::int_type OutputBuffer::overflow(int_type c) {
+    if (!drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+        *pptr() = traits_type::to_char_type(c);
+        pbump(1);
+    }
+    return traits_type::not_eof(c);
+}
+
+std::streamsize OutputBuffer::xsputn(const char* s, std::streamsize n) {
+    std::streamsize done = 0;
+    while (done < n) {
+        if (pptr() == epptr() && !drain()) break;
+        const auto room = std::min<std::streamsize>(n - done, epptr() - pptr());
+        std::memcpy(pptr(), s + done, static_cast<size_t>(room));
+        pbump(static_cast<int>(room));
+        done += room;
+    }
+    return done;
+}
+
+int OutputBuffer::sync() { return drain() ? 0 : -1; }
+
+bool reportWritten(std::ostream& out, const OutputBuffer& buffer, std::ostream& err) {
+    if (out.flush()) return true;
+    err << "kvel: cannot write to standard output"
+        << (buffer.error() ? std::string(": ") + std::strerror(buffer.error()) : "") << '\n';
+    return false;
 }
 
 }  // namespace kvel_tool

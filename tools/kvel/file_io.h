@@ -3,7 +3,9 @@
 
 #include <cstdint>
 #include <istream>
+#include <ostream>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -32,11 +34,33 @@ std::string openError(const std::string& path);
 // Writes the bytes to `path` ("-" for standard output); false with `error` set.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error);
 
+// Standard output's buffer, written with write(2) so that the reason of a
+// failed write is kept: a stream forgets it. After a failure nothing more is
+// written and the stream fails, so that every writer stops at once.
+class OutputBuffer : public std::streambuf {
+public:
+    // Becomes `stream`'s buffer, writing to `fd`, until it is destroyed.
+    OutputBuffer(std::ostream& stream, int fd);
+    ~OutputBuffer() override;
+    // The errno of the first write that failed, or 0.
+    int error() const { return error_; }
+
+protected:
+    int_type overflow(int_type c) override;
+    std::streamsize xsputn(const char* s, std::streamsize n) override;
+    int sync() override;
+
+private:
+    bool drain();
+    std::ostream& stream_;
+    std::streambuf* previous_;
+    int fd_;
+    int error_ = 0;
+    std::vector<char> buffer_;
+};
+
 // Flushes the report; when that or an earlier write failed, says so on `err`
-// and returns false.
-bool reportWritten(std::ostream& out, std::ostream& err);
-// Says on `err` that standard output could not be written, and why (an
-// errno value; 0 when unknown).
-void reportWriteError(std::ostream& err, int error);
+// with the reason `buffer` kept, and returns false.
+bool reportWritten(std::ostream& out, const OutputBuffer& buffer, std::ostream& err);
 
 }  // namespace kvel_tool

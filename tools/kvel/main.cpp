@@ -57,6 +57,7 @@ std::string versionText() {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
+    const kvel_tool::OutputBuffer stdoutBuffer(std::cout, 1);
     CLI::App app{"Checks KVMF music-structure files, shows what is inside them, and builds them from JSON.", "kvel"};
     app.set_version_flag("--version", versionText(), "Print the tool's and the library's versions and exit");
     app.footer(std::string("\nRun 'kvel help COMMAND' for a command's options.\n\n") + kExitStatuses);
@@ -84,6 +85,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> ignored;
     checkApp->add_option("--ignore", ignored, "Leave records with these codes out of the report and the verdict")
         ->delimiter(',')
+        ->allow_extra_args(false)
         ->type_name("CODE[,CODE...]");
     std::string color = "auto";
     checkApp->add_option("--color", color, "Colour ERROR and WARNING: auto (at a terminal, unless NO_COLOR is set), "
@@ -206,8 +208,8 @@ int main(int argc, char** argv) {
     // exception; this catches what is left, such as running out of memory.
     try {
         const int status = run();
-        // check reports a failed write itself, as it stops at once.
-        if (!checkApp->parsed() && !kvel_tool::reportWritten(std::cout, std::cerr)) return static_cast<int>(kvel_tool::ExitStatus::NotLoaded);
+        if (!kvel_tool::reportWritten(std::cout, stdoutBuffer, std::cerr))
+            return static_cast<int>(kvel_tool::ExitStatus::NotLoaded);
         return status;
     } catch (const std::exception& e) {
         std::cerr << "kvel: " << e.what() << '\n';
