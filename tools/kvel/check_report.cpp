@@ -123,7 +123,7 @@ void CheckReport::begin() {
         number(buf_, kCheckSchemaVersion);
         buf_ += ",\n  ";
         toolObject(buf_);
-        buf_ += ",\n  \"library\": {\"version\": \"" KVELREAD_VERSION_STRING "\"},\n  \"options\": {\"warnings\": ";
+        buf_ += ",\n  \"library\": {\"version\": \"" KVEL_VERSION_STRING "\"},\n  \"options\": {\"warnings\": ";
         buf_ += options_.noWarnings ? "false" : "true";
         buf_ += ", \"allowUserCategories\": ";
         buf_ += options_.allowUserCategories ? "true" : "false";
