@@ -78,18 +78,36 @@ TEST_F(KvelTest, CheckSearchesDirectoriesInOrderAndSkipsOtherFiles) {
               "Checked 3 files: 2 valid, 1 invalid, 0 not checked. 1 error, 1 warning.\n");
 }
 
+// Standard input goes through the file loader: the same records as the path.
 TEST_F(KvelTest, StandardInputIsCheckedLikeAFile) {
+    kvmf::Doc total = kvmf::wellFormed(), zoneSize = kvmf::wellFormed(), zoneSizeLong = kvmf::wellFormed();
+    total.totalFrameSize = 1000;       // invalid only by its size: -1004
+    zoneSize.zoneFrameSize = 20;        // the event sub-frame placed inside the zone records
+    zoneSizeLong.zoneFrameSize = 4000;  // placed beyond the file's end
+    std::vector<uint8_t> cut = kvmf::wellFormed().bytes();
+    cut.resize(cut.size() - 15);
+    write("total.kvmf", total.bytes());
+    write("zone-size.kvmf", zoneSize.bytes());
+    write("zone-size-long.kvmf", zoneSizeLong.bytes());
+    write("cut.kvmf", cut);
     write("bad.kvmf", badMeter());
     writeText("text.kvmf", "This is plain text, long enough for a header.");
-    Result r = kvel("check -", "bad.kvmf");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, std::string("<stdin>: ") + kBadMeterLine +
-                         "\nChecked 1 file: 0 valid, 1 invalid, 0 not checked. 1 error, 0 warnings.\n");
-    r = kvel("check -", "text.kvmf");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out,
-              "<stdin>: not checked: does not begin with the signature \"KVMF\"\n"
-              "Checked 1 file: 0 valid, 0 invalid, 1 not checked. 0 errors, 0 warnings.\n");
+    writeText("short.kvmf", "KVMF");
+    for (const char* name : {"total.kvmf", "zone-size.kvmf", "zone-size-long.kvmf", "cut.kvmf", "bad.kvmf",
+                             "text.kvmf", "short.kvmf"}) {
+        const Result byPath = kvel(std::string("check --format json ") + name);
+        const Result byStdin = kvel("check --format json -", name);
+        auto viaPath = nlohmann::json::parse(byPath.out)["files"][0];
+        auto viaStdin = nlohmann::json::parse(byStdin.out)["files"][0];
+        EXPECT_EQ(viaStdin["path"], "<stdin>");
+        viaPath.erase("path");
+        viaStdin.erase("path");
+        EXPECT_EQ(viaStdin, viaPath) << name;
+        EXPECT_EQ(byStdin.status, byPath.status) << name;
+    }
+    EXPECT_EQ(kvel("check -", "bad.kvmf").out,
+              std::string("<stdin>: ") + kBadMeterLine +
+                  "\nChecked 1 file: 0 valid, 1 invalid, 0 not checked. 1 error, 0 warnings.\n");
 }
 
 // A full error list must not swallow the next file's records.

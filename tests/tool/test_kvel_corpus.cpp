@@ -236,6 +236,27 @@ not checked: No such file or directory
 )");
 }
 
+// Workers check files in any order; the report keeps the input's order.
+TEST_F(KvelTest, WorkersWriteTheSameReportAsOne) {
+    const std::vector<uint8_t> kinds[] = {kvmf::wellFormed().bytes(), badMeter(), warningOnly(), manyEvents(600),
+                                          std::vector<uint8_t>(10, 'K')};
+    for (int i = 0; i < 100; ++i)
+        write("tree/" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".kvmf", kinds[i * 7 % 5]);
+    fs::create_symlink("nowhere", dir_ / "tree/3/dangling.kvmf");
+    write("bad.kvmf", badMeter());
+    for (const char* format : {"text", "json", "jsonl", "junit"}) {
+        const std::string args = std::string("check --format ") + format + " tree missing.kvmf - tree/1 ";
+        const Result one = kvel(args + "-j 1", "bad.kvmf");
+        EXPECT_EQ(one.status, 2);
+        for (const char* jobs : {"-j 2", "-j 5", "--jobs 16"}) {
+            const Result many = kvel(args + jobs, "bad.kvmf");
+            EXPECT_EQ(many.status, one.status) << format << jobs;
+            EXPECT_TRUE(many.out == one.out) << format << " " << jobs;
+        }
+    }
+    EXPECT_EQ(kvel("check -j 0 bad.kvmf").status, 3);
+}
+
 TEST_F(KvelTest, IgnoredCodesLeaveTheReportAndTheVerdict) {
     write("bad.kvmf", badMeter());
     write("warn.kvmf", warningOnly());

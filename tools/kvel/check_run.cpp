@@ -6,31 +6,25 @@
 #include "messages.h"
 
 namespace kvel_tool {
-namespace {
 
-constexpr int kListCapacity = 1000;
-constexpr int32_t kOverflowCode = -2;
-constexpr int32_t kCannotOpenCode = -3;
-
-}  // namespace
-
-// The library state this checker works on.
+// The reader this checker works on; a reader whose list is full is swapped
+// for a fresh one, since only a successful load empties the list and a
+// failed open appends behind what is there.
 struct FileChecker::State {
-    // The path of the last file that opened, used to empty the error list:
-    // only a successful open does that.
-    std::string lastOpened;
+    KVEL_READER* reader = KVELCreateReader();
+    ~State() { KVELDestroyReader(reader); }
 
-    void emptyErrorList() {
-        if (KVELGetErrorCount() == 0 || lastOpened.empty()) return;
-        if (KVELOpenFile2(lastOpened.c_str()) == 1) KVELCloseFile();
+    bool makeRoom() {
+        if (reader && KVELReaderGetErrorCount(reader) < KVEL_ERROR_LIST_CAPACITY) return true;
+        KVELDestroyReader(reader);
+        reader = KVELCreateReader();
+        return reader != nullptr;
     }
 };
 
 namespace {
 
-Record readRecord(int index) {
-    KVEL_ERROR_RECORD r{};
-    KVELGetErrorRecord(index, &r);
+Record readRecord(KVEL_READER* reader, int index, const KVEL_ERROR_RECORD& r) {
     Record out;
     out.code = r.code;
     out.offset = r.offset;
@@ -40,37 +34,51 @@ Record readRecord(int index) {
     out.params[2] = r.param3;
     out.params[3] = r.param4;
     char line[4096];
-    KVELGetErrorString(index, line, sizeof line);
+    KVELReaderGetErrorString(reader, index, line, sizeof line);
     out.message = line;
     return out;
 }
 
-void collect(FileResult& file, int from, int to, const CheckOptions& options) {
+void collect(KVEL_READER* reader, FileResult& file, int from, int to, const CheckOptions& options) {
     for (int i = from; i < to; ++i) {
         KVEL_ERROR_RECORD r{};
-        KVELGetErrorRecord(i, &r);
+        KVELReaderGetErrorRecord(reader, i, &r);
         if (std::binary_search(options.ignore.begin(), options.ignore.end(), r.code)) {
             ++file.ignored;
             continue;
         }
-        file.records.push_back(readRecord(i));
-        if (r.code == kOverflowCode && i == kListCapacity - 1) continue;  // it stands for the unlisted ones
+        file.records.push_back(readRecord(reader, i, r));
+        // The overflow record stands for the unlisted problems.
+        if (r.code == KVEL_ERROR_TOO_MANY_ERRORS && i == KVEL_ERROR_LIST_CAPACITY - 1) continue;
         (isWarning(r.code) ? file.warnings : file.errors)++;
     }
 }
 
-// Runs the check on the loaded image; its records are those from `first` on.
-void runCheck(FileResult& file, int first, const CheckOptions& options) {
-    const int result = KVELCheckFormat(options.noWarnings ? 1 : 0, options.allowUserCategories ? 1 : 0);
-    const int count = KVELGetErrorCount();
-    collect(file, first, count, options);
+// Runs the check on the loaded image; the load left the list empty.
+void runCheck(KVEL_READER* reader, FileResult& file, const CheckOptions& options) {
+    const int result =
+        KVELReaderCheckFormat(reader, options.noWarnings ? 1 : 0, options.allowUserCategories ? 1 : 0);
+    const int count = KVELReaderGetErrorCount(reader);
+    collect(reader, file, 0, count, options);
     file.result = result;
-    int64_t listed = count - first;
+    int64_t listed = count;
     KVEL_ERROR_RECORD last{};
-    if (count == kListCapacity && KVELGetErrorRecord(count - 1, &last) == 0 && last.code == kOverflowCode) --listed;
+    if (count == KVEL_ERROR_LIST_CAPACITY && KVELReaderGetErrorRecord(reader, count - 1, &last) == 0 &&
+        last.code == KVEL_ERROR_TOO_MANY_ERRORS)
+        --listed;
     file.unlisted = std::max<int64_t>(0, -int64_t{result} - listed);
     const bool failing = file.errors > 0 || file.unlisted > 0 || (options.warningsAsErrors && file.warnings > 0);
     file.state = failing ? FileState::Invalid : FileState::Valid;
+}
+
+// Checks what a load left: the image when it succeeded, else its records
+// (those from `from` on).
+void afterLoad(KVEL_READER* reader, FileResult& file, bool loaded, int from, const CheckOptions& options) {
+    if (loaded)
+        runCheck(reader, file, options);
+    else
+        collect(reader, file, from, KVELReaderGetErrorCount(reader), options);
+    KVELReaderCloseFile(reader);
 }
 
 }  // namespace
@@ -91,40 +99,38 @@ FileResult FileChecker::check(const Input& input, std::istream& in) {
         // open or never end.
         file.reason = notRegularReason(input.path);
         if (!file.reason.empty()) return file;
-        if (KVELGetErrorCount() >= kListCapacity) state_->emptyErrorList();
-        const int before = KVELGetErrorCount();
-        KVEL_MAIN_HEADER header;
-        if (KVELOpenFile(input.path.c_str(), &header) == 0) {
-            state_->lastOpened = input.path;
-            runCheck(file, 0, options_);
-        } else {
-            // A failure before the file opened appends behind the old records;
-            // one after it empties the list first and leaves only its own.
-            const int count = KVELGetErrorCount();
-            const int from = count > before ? before : 0;
-            KVEL_ERROR_RECORD r{};
-            if (KVELGetErrorRecord(from, &r) == 0 && r.code == kCannotOpenCode) file.reason = openError(input.path);
-            collect(file, from, count, options_);
+    }
+    std::optional<std::vector<uint8_t>> image;
+    if (input.kind == Input::Kind::Stdin) {
+        std::string error;
+        image = readStream(in, error, options_.maxSize);
+        if (!image) {
+            file.reason = "cannot read standard input: " + error;
+            return file;
         }
-        KVELCloseFile();
+    }
+    if (!state_->makeRoom()) {
+        file.reason = "out of memory";
         return file;
     }
-    std::string error;
-    std::optional<std::vector<uint8_t>> image = readStream(in, error, options_.maxSize);
-    if (!image) {
-        file.reason = "cannot read standard input: " + error;
-        return file;
-    }
-    state_->emptyErrorList();
-    const int before = KVELGetErrorCount();
+    KVEL_READER* reader = state_->reader;
     KVEL_MAIN_HEADER header;
-    if (KVELSetBufferWithSize(image->data(), image->size(), &header) == 0) {
-        runCheck(file, before, options_);
-    } else {
-        collect(file, before, KVELGetErrorCount(), options_);
-        if (file.records.empty()) file.reason = "does not begin with the signature \"KVMF\"";
+    if (image) {
+        // The file loader's rules on the bytes: the same records as the path.
+        const bool loaded = KVELReaderLoadFileImage(reader, image->data(), image->size(), &header) == 0;
+        afterLoad(reader, file, loaded, 0, options_);
+        return file;
     }
-    KVELCloseFile();
+    const int before = KVELReaderGetErrorCount(reader);
+    const bool loaded = KVELReaderOpenFile(reader, input.path.c_str(), &header) == 0;
+    // A file that cannot be opened appends behind the old records; a failure
+    // after the open empties the list first and leaves only its own.
+    const int count = KVELReaderGetErrorCount(reader);
+    const int from = count > before ? before : 0;
+    KVEL_ERROR_RECORD r{};
+    if (!loaded && KVELReaderGetErrorRecord(reader, from, &r) == 0 && r.code == KVEL_ERROR_CANNOT_OPEN)
+        file.reason = openError(input.path);
+    afterLoad(reader, file, loaded, from, options_);
     return file;
 }
 

@@ -31,6 +31,9 @@ int status(ExitStatus s) { return static_cast<int>(s); }
 }  // namespace
 
 int runCheck(const CheckCommand& cmd, std::istream& in, std::ostream& out, std::ostream& err) {
+    // Standard input may be read on a worker thread: reading must not flush
+    // the report, which only this thread writes.
+    in.tie(nullptr);
     std::ifstream listFile;
     std::istream* list = nullptr;
     if (!cmd.filesFrom.empty()) {
@@ -54,7 +57,7 @@ int runCheck(const CheckCommand& cmd, std::istream& in, std::ostream& out, std::
     Progress progress(cmd.progress && stderrIsTerminal(), kProgressThreshold);
     const bool printsLines = cmd.format == Format::Text && !cmd.quiet;
     bool written = true;
-    checkInOrder(walk, 1, cmd.options, in, [&](const FileResult& file) {
+    checkInOrder(walk, cmd.jobs, cmd.options, in, [&](const FileResult& file) {
         if (printsLines && (!file.records.empty() || !file.reason.empty())) progress.clear();
         written = report.add(file);
         progress.update(static_cast<size_t>(report.totals().files));
