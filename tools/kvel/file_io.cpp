@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <ostream>
 
 #ifndef O_CLOEXEC
@@ -31,7 +32,12 @@ std::optional<std::vector<uint8_t>> readStream(std::istream& in, std::string& er
             error = "more than " + std::to_string(limit) + " bytes (--max-size)";
             return std::nullopt;
         }
-        bytes.insert(bytes.end(), chunk, chunk + n);
+        try {
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        } catch (const std::bad_alloc&) {
+            error = "out of memory after " + std::to_string(bytes.size()) + " bytes";
+            return std::nullopt;
+        }
     }
     if (in.bad()) {
         error = "read error";
