@@ -2,24 +2,32 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
 namespace kvel_tool {
 namespace {
 
-// Results that may wait for their turn, per checker: enough that a slow
-// file does not leave the other checkers idle.
-constexpr size_t kWindowPerJob = 8;
+// Files go to the workers in chunks, so that the threads meet once per
+// chunk rather than once per file: for small files the meeting would cost
+// as much as the check.
+constexpr size_t kChunkFiles = 32;
+// Chunks that may be under way or wait for their turn, per worker: enough
+// that a slow file does not leave the other workers idle.
+constexpr size_t kChunksPerJob = 4;
+
+struct Chunk {
+    std::vector<Input> inputs;
+    std::vector<FileResult> results;
+    bool done = false;
+};
 
 struct Window {
-    explicit Window(size_t size) : inputs(size), results(size) {}
+    explicit Window(size_t size) : chunks(size) {}
 
     std::mutex mutex;
     std::condition_variable work, done;
-    std::vector<Input> inputs;
-    std::vector<std::optional<FileResult>> results;
+    std::vector<Chunk> chunks;  // chunk n lies in chunks[n % size]
     size_t issued = 0, taken = 0;
     bool closing = false;
 };
@@ -29,13 +37,14 @@ void worker(Window& w, const CheckOptions& options, std::istream& in) {
     std::unique_lock lock(w.mutex);
     for (;;) {
         w.work.wait(lock, [&] { return w.closing || w.taken < w.issued; });
-        if (w.taken == w.issued) return;
-        const size_t slot = w.taken++ % w.inputs.size();
-        const Input input = std::move(w.inputs[slot]);
+        if (w.closing) return;
+        Chunk& chunk = w.chunks[w.taken++ % w.chunks.size()];
         lock.unlock();
-        FileResult result = checker.check(input, in);
+        // The chunk is this worker's alone until it is marked done.
+        chunk.results.clear();
+        for (const Input& input : chunk.inputs) chunk.results.push_back(checker.check(input, in));
         lock.lock();
-        w.results[slot] = std::move(result);
+        chunk.done = true;
         w.done.notify_one();
     }
 }
@@ -51,38 +60,43 @@ void checkInOrder(InputWalk& walk, unsigned jobs, const CheckOptions& options, s
             if (!deliver(checker.check(input, in))) return;
         return;
     }
-    Window w(kWindowPerJob * jobs);
+    Window w(kChunksPerJob * jobs);
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < jobs; ++i) threads.emplace_back(worker, std::ref(w), std::cref(options), std::ref(in));
-    bool more = true;
-    for (size_t delivered = 0;;) {
-        // Fill the window; the walk runs on this thread only.
-        while (more) {
-            {
-                std::lock_guard lock(w.mutex);
-                if (w.issued - delivered == w.inputs.size()) break;
-            }
-            if (!(more = walk.next(input))) break;
-            std::lock_guard lock(w.mutex);
-            w.inputs[w.issued++ % w.inputs.size()] = std::move(input);
+    bool more = true, stopped = false;
+    for (size_t delivered = 0; !stopped;) {
+        // Fill free chunks from the walk, which runs on this thread only. A
+        // chunk that is not issued is touched by no worker.
+        for (;;) {
+            std::unique_lock lock(w.mutex);
+            if (!more || w.issued - delivered == w.chunks.size()) break;
+            Chunk& chunk = w.chunks[w.issued % w.chunks.size()];
+            lock.unlock();
+            chunk.inputs.clear();
+            while (chunk.inputs.size() < kChunkFiles && (more = walk.next(input))) chunk.inputs.push_back(input);
+            if (chunk.inputs.empty()) break;
+            lock.lock();
+            ++w.issued;
             w.work.notify_one();
         }
-        std::optional<FileResult> result;
+        Chunk* chunk;
         {
             std::unique_lock lock(w.mutex);
             if (delivered == w.issued) break;
-            auto& slot = w.results[delivered % w.results.size()];
-            w.done.wait(lock, [&] { return slot.has_value(); });
-            result = std::move(slot);
-            slot.reset();
+            chunk = &w.chunks[delivered % w.chunks.size()];
+            w.done.wait(lock, [&] { return chunk->done; });
+            chunk->done = false;
         }
+        for (const FileResult& result : chunk->results)
+            if (!deliver(result)) {
+                stopped = true;
+                break;
+            }
         ++delivered;
-        if (!deliver(*result)) break;
     }
     {
         std::lock_guard lock(w.mutex);
-        w.closing = true;
-        w.issued = w.taken;  // what was not started is dropped
+        w.closing = true;  // chunks not yet taken are dropped; those under way finish
     }
     w.work.notify_all();
     for (std::thread& t : threads) t.join();
