@@ -108,6 +108,7 @@ def main():
             failed.append(name)
         return "met" if ok else "MISSED"
 
+    print("Load average at the start: %.2f %.2f %.2f (%d CPUs)\n" % (os.getloadavg() + (os.cpu_count(),)))
     try:
         h5k = make_corpus(os.path.join(work, "hostile-5000"), 5000, seeds)
         print("## Report formats over 5,000 hostile files (-j 1, best of %d)\n" % opts.repeat)
@@ -155,7 +156,7 @@ def main():
             ("check /dev/zero", [kvel, "check", "/dev/zero"], None),
             ("dump /dev/zero", [kvel, "dump", "/dev/zero"], None),
             ("check - < /dev/zero, --max-size 64 MiB", [kvel, "check", "--max-size", str(64 << 20), "-"], "/dev/zero"),
-            ("dump - < /dev/zero (stops at the format's largest file)", [kvel, "dump", "-"], "/dev/zero"),
+            ("check - < /dev/zero, --max-size 1 GiB", [kvel, "check", "--max-size", str(1 << 30), "-"], "/dev/zero"),
         ]
         for name, args, stdin in cases:
             with open(stdin or os.devnull, "rb") as f:
@@ -164,6 +165,7 @@ def main():
     finally:
         if not opts.keep:
             shutil.rmtree(work, ignore_errors=True)
+    print("\nLoad average at the end: %.2f %.2f %.2f" % os.getloadavg())
     if failed:
         print("\nmissed: " + ", ".join(failed))
     return 1 if failed else 0

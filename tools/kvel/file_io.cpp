@@ -33,6 +33,11 @@ std::optional<std::vector<uint8_t>> readStream(std::istream& in, std::string& er
             return std::nullopt;
         }
         try {
+            // Grows by doubling, but never past the limit.
+            if (bytes.size() + n > bytes.capacity()) {
+                const uint64_t wanted = std::max<uint64_t>(2 * bytes.capacity(), 1 << 20);
+                bytes.reserve(static_cast<size_t>(std::min(limit, wanted)));
+            }
             bytes.insert(bytes.end(), chunk, chunk + n);
         } catch (const std::bad_alloc&) {
             error = "out of memory after " + std::to_string(bytes.size()) + " bytes";
