@@ -24,30 +24,34 @@
 namespace kvel_tool {
 
 std::optional<std::vector<uint8_t>> readStream(std::istream& in, std::string& error, uint64_t limit) {
+    // Read straight into the buffer, which grows by doubling but never past
+    // one byte beyond the limit: that byte tells that the limit was passed.
     std::vector<uint8_t> bytes;
-    char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        const auto n = static_cast<uint64_t>(in.gcount());
-        if (bytes.size() + n > limit) {
-            error = "more than " + std::to_string(limit) + " bytes (--max-size)";
-            return std::nullopt;
-        }
-        try {
-            // Grows by doubling, but never past the limit.
-            if (bytes.size() + n > bytes.capacity()) {
-                const uint64_t wanted = std::max<uint64_t>(2 * bytes.capacity(), 1 << 20);
-                bytes.reserve(static_cast<size_t>(std::min(limit, wanted)));
+    size_t held = 0;
+    try {
+        for (;;) {
+            if (held == bytes.size()) {
+                if (held > limit) break;
+                const uint64_t wanted = std::max<uint64_t>(2 * bytes.size(), 1 << 16);
+                bytes.resize(static_cast<size_t>(std::min(limit, wanted - 1) + 1));
             }
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        } catch (const std::bad_alloc&) {
-            error = "out of memory after " + std::to_string(bytes.size()) + " bytes";
-            return std::nullopt;
+            in.read(reinterpret_cast<char*>(bytes.data() + held), static_cast<std::streamsize>(bytes.size() - held));
+            held += static_cast<size_t>(in.gcount());
+            if (!in) break;
         }
+    } catch (const std::bad_alloc&) {
+        error = "out of memory after " + std::to_string(held) + " bytes";
+        return std::nullopt;
+    }
+    if (held > limit) {
+        error = "more than " + std::to_string(limit) + " bytes (--max-size)";
+        return std::nullopt;
     }
     if (in.bad()) {
         error = "read error";
         return std::nullopt;
     }
+    bytes.resize(held);
     return bytes;
 }
 
