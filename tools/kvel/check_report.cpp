@@ -19,19 +19,22 @@ void number(std::string& s, int64_t v) {
 void jsonString(std::string& s, std::string_view text) {
     static const char hex[] = "0123456789abcdef";
     s += '"';
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
+    size_t run = 0;  // the start of the characters that need no escape
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        if (u >= 0x20 && u != '"' && u != '\\') continue;
+        s.append(text, run, i - run);
+        run = i + 1;
+        if (u >= 0x20) {
             s += '\\';
-            s += c;
-        } else if (u < 0x20) {
+            s += static_cast<char>(u);
+        } else {
             s += "\\u00";
             s += hex[u >> 4];
             s += hex[u & 0xF];
-        } else {
-            s += c;
         }
     }
+    s.append(text, run, text.size() - run);
     s += '"';
 }
 
