@@ -11,10 +11,10 @@ namespace {
 // Files go to the workers in chunks, so that the threads meet once per
 // chunk rather than once per file: for small files the meeting would cost
 // as much as the check.
-constexpr size_t kChunkFiles = 32;
+constexpr size_t kChunkFiles = 16;
 // Chunks that may be under way or wait for their turn, per worker: enough
 // that a slow file does not leave the other workers idle.
-constexpr size_t kChunksPerJob = 4;
+constexpr size_t kChunksPerJob = 3;
 
 struct Chunk {
     std::vector<Input> inputs;

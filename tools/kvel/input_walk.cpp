@@ -1,7 +1,9 @@
 #include "input_walk.h"
 
 #include <algorithm>
-#include <queue>
+#include <cctype>
+#include <cstdint>
+#include <string_view>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -11,46 +13,42 @@ namespace {
 
 // A directory is listed this many entries at a time: each pass over it keeps
 // the next entries in order, so a directory of any size takes bounded memory.
-constexpr size_t kBatch = 2048;
+constexpr size_t kBatch = 4096;
 
-bool hasKvmfExtension(const std::string& name) {
+bool hasKvmfExtension(std::string_view name) {
     if (name.size() < 5) return false;
-    std::string ext = name.substr(name.size() - 5);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".kvmf";
+    const std::string_view ext = name.substr(name.size() - 5);
+    return std::equal(ext.begin(), ext.end(), ".kvmf",
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
 }
+
+enum class EntryType : uint8_t { File, Directory, Link };
 
 struct Entry {
     // The name, with a "/" after a directory's: sorting these sorts the full
     // paths, since no name holds a "/".
     std::string key;
-    Input::Kind kind = Input::Kind::File;
-    bool isDirectory = false;
-    std::string reason;
+    EntryType type = EntryType::File;
 
     bool operator<(const Entry& other) const { return key < other.key; }
 };
 
-// What an entry of a directory being walked is to the walk; false to skip it.
+// What an entry of a directory being walked is to the walk; false to skip
+// it. The types come from the listing itself: no file is looked at here.
 bool classify(const fs::directory_entry& e, Entry& out) {
     std::error_code ec;
-    const fs::file_status own = e.symlink_status(ec);
-    const std::string name = e.path().filename().string();
-    if (!ec && fs::is_directory(own)) {
-        out = {name + "/", Input::Kind::File, true, {}};
+    const bool link = e.is_symlink(ec);
+    if (!link && e.is_directory(ec)) {
+        out = {e.path().filename().string() + "/", EntryType::Directory};
         return true;
     }
-    if (!hasKvmfExtension(name)) return false;
-    out = {name, Input::Kind::File, false, {}};
-    if (!ec && fs::is_regular_file(own)) return true;
-    if (!ec && !fs::is_symlink(own)) return false;
-    const fs::file_status target = e.status(ec);
-    if (ec) {
-        out.kind = Input::Kind::Unreadable;
-        out.reason = ec.message();
-        return true;
-    }
-    return fs::is_regular_file(target);
+    const std::string& full = e.path().native();
+    if (!hasKvmfExtension(full)) return false;
+    // A link is followed when it is handed out; other files that are not
+    // regular are skipped.
+    if (!link && !e.is_regular_file(ec)) return false;
+    out = {e.path().filename().string(), link ? EntryType::Link : EntryType::File};
+    return true;
 }
 
 }  // namespace
@@ -59,37 +57,34 @@ struct InputWalk::Level {
     fs::path dir;
     std::string after;  // the last key handed out; the next pass starts behind it
     bool started = false, complete = false;
-    std::vector<Entry> batch;
+    std::vector<Entry> batch;  // a max-heap while filling, then sorted
     size_t pos = 0;
     std::string error;  // why the directory could not be listed (to the end)
 
     // Lists the next batch of entries in order.
     void fill() {
-        std::priority_queue<Entry> kept;  // the largest on top
+        batch.clear();
+        pos = 0;
         std::error_code ec;
-        size_t beyond = 0;  // entries after `after` that the batch had no room for
+        bool beyond = false;  // entries after `after` that the batch had no room for
+        Entry entry;
         for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-            Entry entry;
             if (!classify(*it, entry) || (started && !(after < entry.key))) continue;
-            if (kept.size() < kBatch) {
-                kept.push(std::move(entry));
+            if (batch.size() < kBatch) {
+                batch.push_back(std::move(entry));
+                std::push_heap(batch.begin(), batch.end());
             } else {
-                ++beyond;
-                if (entry < kept.top()) {
-                    kept.pop();
-                    kept.push(std::move(entry));
+                beyond = true;
+                if (entry < batch.front()) {
+                    std::pop_heap(batch.begin(), batch.end());
+                    batch.back() = std::move(entry);
+                    std::push_heap(batch.begin(), batch.end());
                 }
             }
         }
         if (ec) error = ec.message();
-        batch.clear();
-        pos = 0;
-        while (!kept.empty()) {
-            batch.push_back(kept.top());
-            kept.pop();
-        }
-        std::reverse(batch.begin(), batch.end());
-        complete = beyond == 0 || !error.empty();
+        std::sort_heap(batch.begin(), batch.end());
+        complete = !beyond || !error.empty();
         started = true;
         if (!batch.empty()) after = batch.back().key;
     }
@@ -134,18 +129,27 @@ bool InputWalk::descend(Input& input) {
                 continue;
             }
         }
-        Entry& entry = level.batch[level.pos++];
-        std::string name = entry.key;
-        if (entry.isDirectory) name.pop_back();
-        fs::path path = level.dir / name;
-        if (entry.isDirectory) {
+        const Entry& entry = level.batch[level.pos++];
+        const bool isDirectory = entry.type == EntryType::Directory;
+        fs::path path = level.dir / (isDirectory ? entry.key.substr(0, entry.key.size() - 1) : entry.key);
+        if (isDirectory) {
             auto sub = std::make_unique<Level>();
             sub->dir = std::move(path);
             levels_.push_back(std::move(sub));
             continue;
         }
+        input = {path.string(), Input::Kind::File, {}};
+        if (entry.type == EntryType::Link) {
+            std::error_code ec;
+            const fs::file_status target = fs::status(path, ec);
+            if (ec) {
+                input.kind = Input::Kind::Unreadable;
+                input.reason = ec.message();
+            } else if (!fs::is_regular_file(target)) {
+                continue;
+            }
+        }
         ++foundBelowTop_;
-        input = {path.string(), entry.kind, std::move(entry.reason)};
         return true;
     }
     return false;
