@@ -24,16 +24,22 @@
 namespace kvel_tool {
 
 std::optional<std::vector<uint8_t>> readStream(std::istream& in, std::string& error, uint64_t limit) {
-    // Read straight into the buffer, which grows by doubling but never past
-    // one byte beyond the limit: that byte tells that the limit was passed.
+    // Read straight into the buffer, which grows by doubling up to the
+    // limit; one byte more is only probed for.
     std::vector<uint8_t> bytes;
     size_t held = 0;
     try {
         for (;;) {
             if (held == bytes.size()) {
-                if (held > limit) break;
-                const uint64_t wanted = std::max<uint64_t>(2 * bytes.size(), 1 << 16);
-                bytes.resize(static_cast<size_t>(std::min(limit, wanted - 1) + 1));
+                if (held == limit) {
+                    char probe;
+                    if (in.read(&probe, 1) || in.gcount() > 0) {
+                        error = "more than " + std::to_string(limit) + " bytes (--max-size)";
+                        return std::nullopt;
+                    }
+                    break;
+                }
+                bytes.resize(static_cast<size_t>(std::min(limit, std::max<uint64_t>(2 * held, 1 << 16))));
             }
             in.read(reinterpret_cast<char*>(bytes.data() + held), static_cast<std::streamsize>(bytes.size() - held));
             held += static_cast<size_t>(in.gcount());
@@ -41,10 +47,6 @@ std::optional<std::vector<uint8_t>> readStream(std::istream& in, std::string& er
         }
     } catch (const std::bad_alloc&) {
         error = "out of memory after " + std::to_string(held) + " bytes";
-        return std::nullopt;
-    }
-    if (held > limit) {
-        error = "more than " + std::to_string(limit) + " bytes (--max-size)";
         return std::nullopt;
     }
     if (in.bad()) {
