@@ -38,16 +38,15 @@ struct Entry {
 bool classify(const fs::directory_entry& e, Entry& out) {
     std::error_code ec;
     const bool link = e.is_symlink(ec);
+    std::string name = e.path().filename().string();
     if (!link && e.is_directory(ec)) {
-        out = {e.path().filename().string() + "/", EntryType::Directory};
+        out = {std::move(name) + "/", EntryType::Directory};
         return true;
     }
-    const std::string& full = e.path().native();
-    if (!hasKvmfExtension(full)) return false;
     // A link is followed when it is handed out; other files that are not
     // regular are skipped.
-    if (!link && !e.is_regular_file(ec)) return false;
-    out = {e.path().filename().string(), link ? EntryType::Link : EntryType::File};
+    if (!hasKvmfExtension(name) || (!link && !e.is_regular_file(ec))) return false;
+    out = {std::move(name), link ? EntryType::Link : EntryType::File};
     return true;
 }
 
