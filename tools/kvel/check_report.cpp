@@ -30,6 +30,18 @@ nlohmann::ordered_json recordJson(const Record& record) {
     return j;
 }
 
+nlohmann::ordered_json fileJson(const FileResult& file) {
+    nlohmann::ordered_json j;
+    j["path"] = file.path;
+    j["state"] = stateName(file.state);
+    j["result"] = file.result ? nlohmann::ordered_json(*file.result) : nlohmann::ordered_json(nullptr);
+    j["counts"] = {{"errors", file.errors}, {"warnings", file.warnings}, {"unlisted", file.unlisted}};
+    if (!file.reason.empty()) j["reason"] = file.reason;
+    j["records"] = nlohmann::ordered_json::array();
+    for (const Record& r : file.records) j["records"].push_back(recordJson(r));
+    return j;
+}
+
 std::string summaryLine(const CheckTotals& t) {
     std::string line = "Checked " + count(t.files, "file", "files") + ": " + std::to_string(t.valid) + " valid, " +
                        std::to_string(t.invalid) + " invalid, " + std::to_string(t.notChecked) + " not checked. " +
@@ -53,15 +65,7 @@ void CheckReport::add(const FileResult& file) {
     totals_.unlisted += file.unlisted;
 
     if (json_) {
-        nlohmann::ordered_json j;
-        j["path"] = file.path;
-        j["state"] = stateName(file.state);
-        j["result"] = file.result ? nlohmann::ordered_json(*file.result) : nlohmann::ordered_json(nullptr);
-        j["counts"] = {{"errors", file.errors}, {"warnings", file.warnings}, {"unlisted", file.unlisted}};
-        if (!file.reason.empty()) j["reason"] = file.reason;
-        j["records"] = nlohmann::ordered_json::array();
-        for (const Record& r : file.records) j["records"].push_back(recordJson(r));
-        files_.push_back(std::move(j));
+        files_.push_back(fileJson(file));
         return;
     }
     if (quiet_) return;

@@ -41,6 +41,8 @@ private:
 };
 
 nlohmann::ordered_json recordJson(const Record& record);
+// One file's entry of the JSON report; `kvel view` and the web page carry it too.
+nlohmann::ordered_json fileJson(const FileResult& file);
 std::string summaryLine(const CheckTotals& totals);
 
 }  // namespace kvel_tool

@@ -9,6 +9,7 @@
 #include "KVELRead.h"
 #include "check_report.h"
 #include "commands.h"
+#include "view.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ const char* kExitStatuses =
     "Exit status:\n"
     "  0  nothing failed\n"
     "  1  some file has an error (or a warning, with --warnings-as-errors);\n"
-    "     for dump: the file ends before its own fields say it does\n"
+    "     for dump and view: the file ends before its own fields say it does\n"
     "  2  a file could not be read or loaded, or the JSON for pack is not usable\n"
     "  3  usage error\n";
 
@@ -78,13 +79,19 @@ int main(int argc, char** argv) {
     packApp->add_option("-o,--output", pack.output, "The file to write, or - for standard output")->required();
     packApp->footer(kExitStatuses);
 
+    kvel_tool::ViewCommand view;
+    CLI::App* viewApp = app.add_subcommand("view", "Draw a file on a time axis as one self-contained HTML page");
+    viewApp->add_option("FILE", view.path, "The file to draw, or - for standard input")->required();
+    viewApp->add_option("-o,--output", view.output, "The HTML file to write, or - for standard output (default)");
+    viewApp->footer(kExitStatuses);
+
     std::string codesFormat = "text";
     CLI::App* codesApp = app.add_subcommand("codes", "List every message: code, severity and text");
     addFormat(codesApp, codesFormat, "text (default) or json");
 
     std::string helpTopic;
     CLI::App* helpApp = app.add_subcommand("help", "Show the help of kvel or of one command");
-    helpApp->add_option("COMMAND", helpTopic, "check, dump, pack or codes");
+    helpApp->add_option("COMMAND", helpTopic, "check, dump, view, pack or codes");
 
     auto parse = [&](auto&&... args) -> int {
         try {
@@ -108,14 +115,14 @@ int main(int argc, char** argv) {
             std::cout << app.help();
             return 0;
         }
-        for (CLI::App* sub : {checkApp, dumpApp, packApp, codesApp}) {
+        for (CLI::App* sub : {checkApp, dumpApp, viewApp, packApp, codesApp}) {
             if (sub->get_name() == helpTopic) {
                 // Parsed as "kvel TOPIC --help", so that the usage line names kvel.
                 app.clear();
                 return parse(helpTopic + " --help", false);
             }
         }
-        std::cerr << "kvel: no command '" << helpTopic << "'; the commands are check, dump, pack and codes\n";
+        std::cerr << "kvel: no command '" << helpTopic << "'; the commands are check, dump, view, pack and codes\n";
         return static_cast<int>(kvel_tool::ExitStatus::Usage);
     }
     auto run = [&]() -> int {
@@ -130,6 +137,7 @@ int main(int argc, char** argv) {
         }
         dump.format = toFormat(dumpFormat);
         if (dumpApp->parsed()) return kvel_tool::runDump(dump, std::cin, std::cout, std::cerr);
+        if (viewApp->parsed()) return kvel_tool::runView(view, std::cin, std::cout, std::cerr);
         if (packApp->parsed()) return kvel_tool::runPack(pack, std::cin, std::cout, std::cerr);
         return kvel_tool::runCodes(toFormat(codesFormat), std::cout);
     };
