@@ -259,7 +259,7 @@ var KvelTimeline = (function () {
     out.push('<line class="kv-axis" x1="' + MARGIN + '" x2="' + (MARGIN + W) + '" y1="' + T.axis[1] + '" y2="' + T.axis[1] + '"/>');
     for (var t = first; t <= t1 + 1e-9; t += step) {
       out.push('<line class="kv-tick" x1="' + xs(t) + '" x2="' + xs(t) + '" y1="' + (T.axis[1] - 5) + '" y2="' + H + '"/>' +
-        '<text class="kv-small" x="' + (x(t) + 2).toFixed(1) + '" y="12">' + (view.rate === 1 ? Math.round(t) : clock(t)) + '</text>');
+        '<text class="kv-small kv-ticklabel" x="' + (x(t) + 2).toFixed(1) + '" y="12">' + (view.rate === 1 ? Math.round(t) : clock(t)) + '</text>');
     }
 
     var s0 = Math.floor(t0 * view.rate), s1 = Math.ceil(t1 * view.rate);
@@ -603,6 +603,7 @@ var KvelTimeline = (function () {
     var bytes = bytesFromBase64(document.getElementById('kvel-bytes').textContent.trim());
     var view = show(root, model, bytes);
     document.title = model.check.path + ' - kvel view';
+    root.dataset.drawnMs = performance.now().toFixed(1);  // since navigation began
     return view;
   }
 
