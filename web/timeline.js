@@ -124,8 +124,8 @@ var KvelTimeline = (function () {
   function describe(view, i) {
     var ev = view.ev, v = ev.value[i], c = (v >>> 24) & 0x7f;
     if (c === 1) return v & 0x200000 ? 'bar start' + (v & 0x400000 ? ', uncounted' : '') : v & 0x400000 ? 'uncounted' : 'beat';
-    if (c === 8) return 'chord ' + chordName(v);
-    if (c === 9) return 'absolute chord, ' + tonesName(v);
+    if (c === 8) return chordName(v);
+    if (c === 9) return tonesName(v);
     if (c === 16) return 'melody ' + hex(v & 0xfff, 3);
     if (c === 47) return outlineName(view.model, v);
     return 'data ' + hex(v & 0xffffff, 6);
