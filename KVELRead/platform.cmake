@@ -20,6 +20,7 @@ if(WIN32)
   target_sources(KVELReadObjects PRIVATE
     src/platform/windows/dll_main.cpp
     src/platform/windows/message_table.cpp
+    src/platform/windows/image_memory.cpp
     ${kvel_string_table})
   # Executables that link the objects rather than the DLL get the string
   # table with them and need the entry point called for them.
@@ -44,6 +45,7 @@ if(WIN32)
   endif()
 else()
   target_sources(KVELReadObjects PRIVATE
-    src/interface/entry.cpp
-    src/interface/message_table.cpp)
+    src/platform/posix/entry.cpp
+    src/platform/posix/message_table.cpp
+    src/platform/posix/image_memory.cpp)
 endif()

@@ -9,6 +9,6 @@ int main(int argc, char** argv) {
     if (argc != 2 || KVELOpenFile(argv[1], &header) != 0) return 2;
     int problems = -KVELCheckFormat(0, 0);
     KVELCloseFile();
-    printf("%s %d\n", KVELREAD_VERSION_STRING, problems);
+    printf("%s %d\n", KVEL_VERSION_STRING, problems);
     return problems != 0;
 }
