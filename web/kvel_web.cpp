@@ -1,16 +1,17 @@
-// The validator page's way into the library. The page writes each file it
-// is given to the in-memory file system and asks for two things: the check,
-// run by the very code that `kvel check` runs on a file on disk (so the page
-// and the tool give the same verdict and the same records), and the
-// timeline's model, built as `kvel view` builds it.
+// The validator page's way into the library. For each file the page hands
+// over the bytes and asks for two things: the check, run by the code that
+// `kvel check` runs (loaded with KVELLoadFileImage, so the verdict and the
+// records are those of a file on disk with these bytes), and the timeline's
+// model, built as `kvel view` builds it.
 #include <emscripten/emscripten.h>
 
+#include <cstdint>
 #include <exception>
+#include <span>
 #include <string>
 
 #include "check_report.h"
 #include "check_run.h"
-#include "file_io.h"
 #include "kvmf_image.h"
 #include "view_model.h"
 
@@ -31,30 +32,23 @@ const char* failure(const char* what) { return answer({{"error", what}}); }
 
 extern "C" {
 
-// `path` in the in-memory file system, shown as `shown` in the records.
-// Returns the file's entry of `kvel check --format json` as text.
-EMSCRIPTEN_KEEPALIVE const char* kvel_web_check(const char* path, const char* shown, int noWarnings,
-                                                int allowUserCategories) {
+// The `size` bytes at `bytes`, shown as `shown` in the records. Returns the
+// file's entry of `kvel check --format json` as text.
+EMSCRIPTEN_KEEPALIVE const char* kvel_web_check(const uint8_t* bytes, size_t size, const char* shown,
+                                                int noWarnings, int allowUserCategories) {
     try {
         const kvel_tool::CheckOptions options{noWarnings != 0, allowUserCategories != 0, false};
-        g_checked = kvel_tool::checkFile({path, false}, options, [](std::string& error) {
-            error = "no standard input in the page";
-            return std::nullopt;
-        });
-        g_checked.path = shown;
+        g_checked = kvel_tool::checkFileImage(shown, std::span(bytes, size), options);
         return answer(kvel_tool::fileJson(g_checked));
     } catch (const std::exception& e) {
         return failure(e.what());
     }
 }
 
-// The timeline's model of the file at `path`, with the last check's records.
-EMSCRIPTEN_KEEPALIVE const char* kvel_web_model(const char* path) {
+// The timeline's model of the same bytes, with the last check's records.
+EMSCRIPTEN_KEEPALIVE const char* kvel_web_model(const uint8_t* bytes, size_t size) {
     try {
-        std::string error;
-        const auto bytes = kvel_tool::readFile(path, error);
-        if (!bytes) return failure(error.c_str());
-        return answer(kvel_tool::viewModel(kvel_tool::parseImage(*bytes), g_checked, bytes->size()));
+        return answer(kvel_tool::viewModel(kvel_tool::parseImage(std::span(bytes, size)), g_checked, size));
     } catch (const std::exception& e) {
         return failure(e.what());
     }

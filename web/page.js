@@ -3,7 +3,6 @@
 // Nothing leaves the page. window.kvelPage lets tests follow the work.
 (function () {
   'use strict';
-  var INPUT = '/kvel-input.kvmf';  // one place in the in-memory file system, reused
   var modulePromise = null;
   var queue = Promise.resolve();
   var page = window.kvelPage = { results: [], pending: 0, loadUrls: loadUrls, checkBytes: enqueue };
@@ -34,11 +33,19 @@
     try {
       var M = await kvel();
       var started = performance.now();
-      M.FS.writeFile(INPUT, bytes);
-      result.check = call(M, 'kvel_web_check', [INPUT, name, $('no-warnings').checked ? 1 : 0, $('allow-user').checked ? 1 : 0]);
-      result.checkMs = performance.now() - started;
-      var model = call(M, 'kvel_web_model', [INPUT]);
-      result.modelMs = performance.now() - started - result.checkMs;
+      var at = M._malloc(Math.max(1, bytes.length));
+      if (!at) throw new Error('no memory for ' + bytes.length + ' bytes');
+      var model;
+      try {
+        M.HEAPU8.set(bytes, at);
+        result.check = call(M, 'kvel_web_check',
+          [at, bytes.length, name, $('no-warnings').checked ? 1 : 0, $('allow-user').checked ? 1 : 0]);
+        result.checkMs = performance.now() - started;
+        model = call(M, 'kvel_web_model', [at, bytes.length]);
+        result.modelMs = performance.now() - started - result.checkMs;
+      } finally {
+        M._free(at);
+      }
       var view = document.createElement('div');
       section.appendChild(view);
       KvelTimeline.show(view, model, bytes);

@@ -65,12 +65,14 @@ void runCheck(FileResult& file, int first, const CheckOptions& options) {
     file.state = failing ? FileState::Invalid : FileState::Valid;
 }
 
-void checkPath(FileResult& file, const CheckOptions& options) {
+// Loads with `load`, a loader with the file loader's rules (KVELOpenFile or
+// KVELLoadFileImage), and checks what it loaded.
+template <class Load>
+void loadAndCheck(FileResult& file, const CheckOptions& options, Load load) {
     if (KVELGetErrorCount() >= kListCapacity) emptyErrorList();
     const int before = KVELGetErrorCount();
     KVEL_MAIN_HEADER header;
-    if (KVELOpenFile(file.path.c_str(), &header) == 0) {
-        g_lastOpened = file.path;
+    if (load(header) == 0) {
         runCheck(file, 0, options);
     } else {
         // A failure before the file opened appends behind the old records;
@@ -79,6 +81,14 @@ void checkPath(FileResult& file, const CheckOptions& options) {
         collect(file, count > before ? before : 0, count);
     }
     KVELCloseFile();
+}
+
+void checkPath(FileResult& file, const CheckOptions& options) {
+    loadAndCheck(file, options, [&file](KVEL_MAIN_HEADER& header) {
+        const int status = KVELOpenFile(file.path.c_str(), &header);
+        if (status == 0) g_lastOpened = file.path;
+        return status;
+    });
 }
 
 void checkImage(FileResult& file, std::vector<uint8_t>& image, const CheckOptions& options) {
@@ -134,6 +144,15 @@ Expansion expandPaths(const std::vector<std::string>& paths) {
         for (std::string& f : found) out.inputs.push_back({std::move(f), false});
     }
     return out;
+}
+
+FileResult checkFileImage(const std::string& path, std::span<const uint8_t> bytes, const CheckOptions& options) {
+    FileResult file;
+    file.path = path;
+    loadAndCheck(file, options, [bytes](KVEL_MAIN_HEADER& header) {
+        return KVELLoadFileImage(bytes.data(), bytes.size(), &header);
+    });
+    return file;
 }
 
 FileResult checkFile(const Input& input, const CheckOptions& options,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,9 @@ Expansion expandPaths(const std::vector<std::string>& paths);
 // Checks one input. `stdinBytes` supplies standard input's content.
 FileResult checkFile(const Input& input, const CheckOptions& options,
                      const std::function<std::optional<std::vector<uint8_t>>(std::string&)>& readStdin);
+
+// Checks the bytes of a whole file, shown as `path`, with KVELLoadFileImage:
+// the same verdict and records as checking a file that holds them.
+FileResult checkFileImage(const std::string& path, std::span<const uint8_t> bytes, const CheckOptions& options);
 
 }  // namespace kvel_tool

@@ -77,8 +77,7 @@ int runView(const ViewCommand& cmd, std::istream& in, std::ostream& out, std::os
         err << "kvel: cannot read " << (isStdin ? "standard input" : cmd.path) << ": " << error << '\n';
         return static_cast<int>(ExitStatus::NotLoaded);
     }
-    const Input input{isStdin ? "<stdin>" : cmd.path, isStdin};
-    const FileResult check = checkFile(input, CheckOptions{}, [&](std::string&) { return bytes; });
+    const FileResult check = checkFileImage(isStdin ? "<stdin>" : cmd.path, *bytes, CheckOptions{});
     Image image = parseImage(*bytes);
     const bool stopped = image.stop.has_value();
     const nlohmann::ordered_json model = viewModel(std::move(image), check, bytes->size());
