@@ -126,3 +126,16 @@ TEST(KvelView, APathCannotEndTheModelsScript) {
     EXPECT_NE(page.html.find("<title>" + dir.string().substr(0, dir.string().size() - 1) + "&lt;/script&gt;b.kvmf"),
               std::string::npos);
 }
+
+// Standard input is drawn with the file's verdict: -1004 compares the total
+// frame size with the size of the bytes read.
+TEST(KvelView, StandardInputGetsTheFilesVerdict) {
+    const std::string path = std::string(KVEL_EXAMPLES_DIR) + "/broken/main-header.kvmf";
+    const std::vector<uint8_t> bytes = fileBytes(path);
+    std::istringstream in(std::string(bytes.begin(), bytes.end()));
+    std::ostringstream out, err;
+    EXPECT_EQ(kvel_tool::runView({"-", "-"}, in, out, err), 0);
+    ordered_json expected = checkEntry(path);
+    expected["path"] = "<stdin>";
+    EXPECT_EQ(ordered_json::parse(scriptText(out.str(), "kvel-model"))["check"], expected);
+}
