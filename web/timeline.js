@@ -273,13 +273,15 @@ var KvelTimeline = (function () {
     if (view.summarised) {
       // Bar starts only, at most one every two pixels.
       rng = visible(lanes.bars); last = -10;
+      var bars = [];
       for (k = rng[0]; k < rng[1]; ++k) {
         i = lanes.bars[k];
         var bx = x(ev.sample[i] / view.rate);
         if (bx - last < 2) continue;
         last = bx;
-        out.push('<line class="kv-bar" x1="' + bx.toFixed(1) + '" x2="' + bx.toFixed(1) + '" y1="' + bt[0] + '" y2="' + (bt[0] + bt[1]) + '"/>');
+        bars.push('M' + bx.toFixed(1) + ' ' + bt[0] + 'V' + (bt[0] + bt[1]));
       }
+      out.push('<path class="kv-bar" d="' + bars.join('') + '"/>');
     } else {
       drawEvents(view, out, T, x, visible);
     }
@@ -307,31 +309,37 @@ var KvelTimeline = (function () {
     view.notice.textContent = notice(view);
   }
 
+  // Beats, melody notes and events of other categories can be tens of
+  // thousands in view: each lane is one path, and hovering finds its event
+  // by time (laneEventAt). Chords, outline events and records, far fewer,
+  // are an element each.
   function drawEvents(view, out, T, x, visible) {
     var ev = view.ev, lanes = ev.lanes, rate = view.rate, k, i, rng, px;
     var pos = function (i) { return x(ev.sample[i] / rate); };
-    var bt = T.beats;
+    var bt = T.beats, beats = [], bars = [];
     rng = visible(lanes.beats);
     var lastLabel = -100;
     for (k = rng[0]; k < rng[1]; ++k) {
       i = lanes.beats[k]; px = pos(i).toFixed(1);
-      var barStart = ev.value[i] & 0x200000;
-      out.push('<line class="kv-ev ' + (barStart ? 'kv-bar' : 'kv-beat') + '" data-event="' + i + '" x1="' + px + '" x2="' + px +
-        '" y1="' + (bt[0] + (barStart ? 2 : 14)) + '" y2="' + (bt[0] + bt[1]) + '"/>');
-      if (barStart && +px - lastLabel > 28) {
+      if (!(ev.value[i] & 0x200000)) { beats.push('M' + px + ' ' + (bt[0] + 14) + 'V' + (bt[0] + bt[1])); continue; }
+      bars.push('M' + px + ' ' + (bt[0] + 2) + 'V' + (bt[0] + bt[1]));
+      if (+px - lastLabel > 28) {
         lastLabel = +px;
         out.push('<text class="kv-small kv-barno" x="' + (+px + 2) + '" y="' + (bt[0] + 10) + '">' + (ev.barBeat[i] >> 4) + '</text>');
       }
     }
+    out.push('<path class="kv-beat" data-lane="beats" d="' + beats.join('') + '"/>' +
+      '<path class="kv-bar" data-lane="beats" d="' + bars.join('') + '"/>');
     var spans = function (list, lane, cls, label) {
       var r = visible(list), top = T[lane][0] + 3, h = T[lane][1] - 6;
       for (var k = Math.max(0, r[0] - 1); k < r[1]; ++k) {
         var i = list[k], a = pos(i);
         var b = k + 1 < list.length ? pos(list[k + 1]) : x(view.tEnd);
         var w = Math.max(2, Math.min(b, x(view.t1) + 10) - a - 1);
-        out.push('<g class="kv-ev ' + cls + '" data-event="' + i + '"><rect x="' + a.toFixed(1) + '" y="' + top + '" width="' +
-          w.toFixed(1) + '" height="' + h + '"/>' + (w > 34 ? '<text x="' + (a + 3).toFixed(1) + '" y="' + (top + h - 6) + '">' +
-          esc(label(ev.value[i])) + '</text>' : '') + '</g>');
+        out.push('<rect class="kv-ev ' + cls + '" data-event="' + i + '" x="' + a.toFixed(1) + '" y="' + top + '" width="' +
+          w.toFixed(1) + '" height="' + h + '"/>');
+        if (w > 34) out.push('<text class="' + cls + '-name" x="' + (a + 3).toFixed(1) + '" y="' + (top + h - 6) + '">' +
+          esc(label(ev.value[i])) + '</text>');
       }
     };
     spans(lanes.chords, 'chords', 'kv-chord', chordName);
@@ -340,15 +348,20 @@ var KvelTimeline = (function () {
     // Melody as a piano roll: each note lasts until the next, its height the
     // melody data within the range the file uses.
     var mt = T.melody, mr = visible(lanes.melody), lo = view.melodyRange[0], hi = view.melodyRange[1];
-    var rowH = Math.max(2, (mt[1] - 8) / Math.max(1, hi - lo + 1));
+    var rowH = Math.max(2, (mt[1] - 8) / Math.max(1, hi - lo + 1)), notes = [];
     for (k = Math.max(0, mr[0] - 1); k < mr[1]; ++k) {
       i = lanes.melody[k];
       var m = ev.value[i] & 0xfff, a = pos(i);
       var b = k + 1 < lanes.melody.length ? pos(lanes.melody[k + 1]) : a + 6;
+      var w = Math.max(2, Math.min(b - a - 1, 4000));
       var y = mt[0] + 4 + (hi - m) * (mt[1] - 8 - rowH) / Math.max(1, hi - lo);
-      out.push('<rect class="kv-ev kv-note" data-event="' + i + '" x="' + a.toFixed(1) + '" y="' + y.toFixed(1) + '" width="' +
-        Math.max(2, Math.min(b - a - 1, 4000)).toFixed(1) + '" height="' + rowH.toFixed(1) + '"/>');
+      notes.push('M' + a.toFixed(1) + ' ' + y.toFixed(1) + 'h' + w.toFixed(1) + 'v' + rowH.toFixed(1) + 'h' + (-w).toFixed(1) + 'z');
     }
+    out.push('<path class="kv-note" data-lane="melody" d="' + notes.join('') + '"/>');
+
+    var xt = T.other, xr = visible(lanes.other), others = [];
+    for (k = xr[0]; k < xr[1]; ++k) others.push('M' + pos(lanes.other[k]).toFixed(1) + ' ' + (xt[0] + 2) + 'V' + (xt[0] + xt[1] - 2));
+    out.push('<path class="kv-other" data-lane="other" d="' + others.join('') + '"/>');
 
     // Outline: fade ranges as bands, every other outline event as a marker.
     var ot = T.outline, or = visible(lanes.outline), open = {};
@@ -371,12 +384,6 @@ var KvelTimeline = (function () {
       out.push('<g class="kv-ev kv-outline" data-event="' + i + '"><line x1="' + px.toFixed(1) + '" x2="' + px.toFixed(1) +
         '" y1="' + (ot[0] + 16) + '" y2="' + (ot[0] + ot[1]) + '"/><text x="' + (px - 4).toFixed(1) + '" y="' + (ot[0] + 13) +
         '">' + g + '</text></g>');
-    }
-    var xt = T.other, xr = visible(lanes.other);
-    for (k = xr[0]; k < xr[1]; ++k) {
-      i = lanes.other[k]; px = pos(i).toFixed(1);
-      out.push('<line class="kv-ev kv-other" data-event="' + i + '" x1="' + px + '" x2="' + px + '" y1="' + (xt[0] + 2) +
-        '" y2="' + (xt[0] + xt[1] - 2) + '"/>');
     }
   }
 
@@ -414,7 +421,25 @@ var KvelTimeline = (function () {
     setRange(view, view.t0 + d, view.t1 + d);
   }
 
-  function tooltipLines(view, target) {
+  // The event of a path lane nearest to the pointer, within a few pixels.
+  function laneEventAt(view, lane, clientX) {
+    var list = view.ev.lanes[lane], rect = view.svg.getBoundingClientRect();
+    var scale = (rect.width - MARGIN) / (view.t1 - view.t0);
+    var s = (view.t0 + (clientX - rect.left - MARGIN) / scale) * view.rate;
+    var k = lowerBound(view.ev, list, s), best = null, bestDx = 5;
+    for (var j = Math.max(0, k - 1); j <= Math.min(list.length - 1, k); ++j) {
+      var dx = Math.abs(view.ev.sample[list[j]] - s) / view.rate * scale;
+      if (dx <= bestDx) { best = list[j]; bestDx = dx; }
+    }
+    return best;
+  }
+
+  function tooltipLines(view, target, clientX) {
+    var lane = target.closest('[data-lane]');
+    if (lane) {
+      var i = laneEventAt(view, lane.dataset.lane, clientX);
+      return i === null ? null : eventFields(view, i);
+    }
     var e = target.closest('[data-event],[data-zone],[data-record]');
     if (!e) return null;
     if (e.dataset.event !== undefined) return eventFields(view, +e.dataset.event);
@@ -474,13 +499,11 @@ var KvelTimeline = (function () {
       var hit = e.target.closest('[data-record]');
       if (hit) select(view, +hit.dataset.record, true);
     });
-    svg.addEventListener('mouseover', function (e) {
-      var lines = tooltipLines(view, e.target);
+    svg.addEventListener('mousemove', function (e) {
+      var lines = drag ? null : tooltipLines(view, e.target, e.clientX);
       if (!lines) { tip.hidden = true; return; }
       tip.textContent = lines.join('\n');
       tip.hidden = false;
-    });
-    svg.addEventListener('mousemove', function (e) {
       var r = root.getBoundingClientRect();
       tip.style.left = Math.min(e.clientX - r.left + 14, r.width - 320) + 'px';
       tip.style.top = (e.clientY - r.top + 14) + 'px';

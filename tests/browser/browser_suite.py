@@ -178,7 +178,7 @@ def test_view(driver, path, name):
         expect(rows and rows[0].text == path + ': ' + record['message'], 'view %s: table row %d' % (name, k))
     if chords:
         i = chords[len(chords) // 2]
-        target = find('.kv-chord[data-event="%d"] rect, .kv-abs[data-event="%d"] rect' % (i, i))[0]
+        target = find('.kv-chord[data-event="%d"], .kv-abs[data-event="%d"]' % (i, i))[0]
         ActionChains(driver).move_to_element(target).perform()
         tip = driver.find_element(By.CSS_SELECTOR, '.kv-tip')
         offset = first_event_offset(doc) + 10 * i
@@ -193,6 +193,27 @@ def test_view(driver, path, name):
     root.send_keys('+')
     time.sleep(0.2)
     expect(first_tick() != before, 'view %s: + did not zoom in' % name)
+    if chords:
+        # Zoomed in, the beats lie pixels apart. Their lane is one path:
+        # hovering over it at a chord's left edge finds the beat there.
+        root.send_keys('+++')
+        time.sleep(0.2)
+        svg = find('.kv-svg')[0].rect
+        shown_chords = [c for c in find('rect.kv-chord[data-event], rect.kv-abs[data-event]')
+                        if svg['x'] + 120 < c.rect['x'] < svg['x'] + svg['width'] - 20]
+        target = shown_chords[len(shown_chords) // 2]
+        i = int(target.get_attribute('data-event'))
+        lane = find('path.kv-beat')[0].rect
+        ActionChains(driver).move_to_element_with_offset(
+            find('.kv-svg')[0], int(round(target.rect['x'] + 0.5 - (svg['x'] + svg['width'] / 2))),
+            int(round(lane['y'] + lane['height'] / 2 - (svg['y'] + svg['height'] / 2)))).perform()
+        tip = driver.find_element(By.CSS_SELECTOR, '.kv-tip')
+        beats = [j for j, e in enumerate(events) if e['category'] == 'beat'
+                 and e['samplePosition'] == events[i]['samplePosition']]
+        shown = tip.text.split(' ')[1] if tip.is_displayed() else ''
+        expect(shown.isdigit() and int(shown) in beats and
+               ('offset 0x%08x' % (first_event_offset(doc) + 10 * int(shown))) in tip.text,
+               'view %s: hovering over the beats at event %d shows %r, not one of the beats %s' % (name, i, tip.text, beats))
     root.send_keys('0')
     if entry['records']:
         find('tr[data-record="0"]')[0].click()
