@@ -316,16 +316,25 @@ var KvelTimeline = (function () {
   function drawEvents(view, out, T, x, visible) {
     var ev = view.ev, lanes = ev.lanes, rate = view.rate, k, i, rng, px;
     var pos = function (i) { return x(ev.sample[i] / rate); };
-    var bt = T.beats, beats = [], bars = [];
+    // A path segment that lands on the half pixel of the one before it adds
+    // nothing to the picture, only to the path's length.
+    var dedupe = function () {
+      var last = NaN;
+      return function (px) { var h = Math.round(px * 2); if (h === last) return false; last = h; return true; };
+    };
+    var bt = T.beats, beats = [], bars = [], newBeat = dedupe(), newBar = dedupe();
     rng = visible(lanes.beats);
     var lastLabel = -100;
     for (k = rng[0]; k < rng[1]; ++k) {
-      i = lanes.beats[k]; px = pos(i).toFixed(1);
-      if (!(ev.value[i] & 0x200000)) { beats.push('M' + px + ' ' + (bt[0] + 14) + 'V' + (bt[0] + bt[1])); continue; }
-      bars.push('M' + px + ' ' + (bt[0] + 2) + 'V' + (bt[0] + bt[1]));
-      if (+px - lastLabel > 28) {
+      i = lanes.beats[k]; px = pos(i);
+      if (!(ev.value[i] & 0x200000)) {
+        if (newBeat(px)) beats.push('M' + px.toFixed(1) + ' ' + (bt[0] + 14) + 'V' + (bt[0] + bt[1]));
+        continue;
+      }
+      if (newBar(px)) bars.push('M' + px.toFixed(1) + ' ' + (bt[0] + 2) + 'V' + (bt[0] + bt[1]));
+      if (px - lastLabel > 28) {
         lastLabel = +px;
-        out.push('<text class="kv-small kv-barno" x="' + (+px + 2) + '" y="' + (bt[0] + 10) + '">' + (ev.barBeat[i] >> 4) + '</text>');
+        out.push('<text class="kv-small kv-barno" x="' + (px + 2).toFixed(1) + '" y="' + (bt[0] + 10) + '">' + (ev.barBeat[i] >> 4) + '</text>');
       }
     }
     out.push('<path class="kv-beat" data-lane="beats" d="' + beats.join('') + '"/>' +
@@ -348,19 +357,25 @@ var KvelTimeline = (function () {
     // Melody as a piano roll: each note lasts until the next, its height the
     // melody data within the range the file uses.
     var mt = T.melody, mr = visible(lanes.melody), lo = view.melodyRange[0], hi = view.melodyRange[1];
-    var rowH = Math.max(2, (mt[1] - 8) / Math.max(1, hi - lo + 1)), notes = [];
+    var rowH = Math.max(2, (mt[1] - 8) / Math.max(1, hi - lo + 1)), notes = [], lastNote = '';
     for (k = Math.max(0, mr[0] - 1); k < mr[1]; ++k) {
       i = lanes.melody[k];
       var m = ev.value[i] & 0xfff, a = pos(i);
       var b = k + 1 < lanes.melody.length ? pos(lanes.melody[k + 1]) : a + 6;
       var w = Math.max(2, Math.min(b - a - 1, 4000));
       var y = mt[0] + 4 + (hi - m) * (mt[1] - 8 - rowH) / Math.max(1, hi - lo);
+      var note = Math.round(a * 2) + ',' + Math.round(y * 2);
+      if (note === lastNote) continue;
+      lastNote = note;
       notes.push('M' + a.toFixed(1) + ' ' + y.toFixed(1) + 'h' + w.toFixed(1) + 'v' + rowH.toFixed(1) + 'h' + (-w).toFixed(1) + 'z');
     }
     out.push('<path class="kv-note" data-lane="melody" d="' + notes.join('') + '"/>');
 
-    var xt = T.other, xr = visible(lanes.other), others = [];
-    for (k = xr[0]; k < xr[1]; ++k) others.push('M' + pos(lanes.other[k]).toFixed(1) + ' ' + (xt[0] + 2) + 'V' + (xt[0] + xt[1] - 2));
+    var xt = T.other, xr = visible(lanes.other), others = [], newOther = dedupe();
+    for (k = xr[0]; k < xr[1]; ++k) {
+      px = pos(lanes.other[k]);
+      if (newOther(px)) others.push('M' + px.toFixed(1) + ' ' + (xt[0] + 2) + 'V' + (xt[0] + xt[1] - 2));
+    }
     out.push('<path class="kv-other" data-lane="other" d="' + others.join('') + '"/>');
 
     // Outline: fade ranges as bands, every other outline event as a marker.
