@@ -29,6 +29,7 @@ import time
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
 from selenium.webdriver.common.by import By
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
@@ -215,6 +216,18 @@ def test_view(driver, path, name):
                ('offset 0x%08x' % (first_event_offset(doc) + 10 * int(shown))) in tip.text,
                'view %s: hovering over the beats at event %d shows %r, not one of the beats %s' % (name, i, tip.text, beats))
     root.send_keys('0')
+    # The wheel zooms in at the pointer, a drag pans.
+    time.sleep(0.1)
+    before = first_tick()
+    svg_element = find('.kv-svg')[0]
+    ActionChains(driver).scroll_from_origin(ScrollOrigin.from_element(svg_element), 0, -600).perform()
+    time.sleep(0.2)
+    zoomed = first_tick()
+    expect(zoomed != before, 'view %s: the wheel did not zoom in' % name)
+    ActionChains(driver).move_to_element(svg_element).click_and_hold().move_by_offset(-200, 0).release().perform()
+    time.sleep(0.2)
+    expect(first_tick() != zoomed, 'view %s: dragging did not pan' % name)
+    root.send_keys('0')
     if entry['records']:
         find('tr[data-record="0"]')[0].click()
         expect(find('.kv-record.kv-selected, .kv-chip.kv-selected'), 'view %s: a row click selects no mark' % name)
@@ -306,6 +319,11 @@ def test_large(driver, url):
     notice = driver.find_element(By.CSS_SELECTOR, '.kv-notice').text
     expect('Zoom in' in notice, 'large view: the page does not say it is summarised: %r' % notice)
     console_errors(driver, 'view of a 10^6-event file')
+    subprocess.run([BENCH_TOOL, '100000', '2', os.path.join(SITE, 'full.kvmf')], check=True)
+    html, full_ms = open_view(driver, 'full.kvmf', 'view-full')
+    notice = driver.find_element(By.CSS_SELECTOR, '.kv-notice').text
+    expect(notice == '100000 events, all drawn.', 'view of 10^5 events: %r' % notice)
+    measure('kvel view of 10^5 events: %d bytes, drawn in full %.0f ms after navigation' % (os.path.getsize(html), full_ms))
     measure('kvel view of 10^6 events: %d bytes (target 30 MB), drawn %.0f ms after navigation (target 5000)'
             % (size, drawn_ms))
 
