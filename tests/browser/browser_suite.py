@@ -247,7 +247,12 @@ def hostile_files(count=200):
     paths = []
     for n in range(count):
         data = bytearray(rng.choice(seeds))
-        kind = n % 5
+        kind = n % 7
+        events_at = event_header_at = None
+        if len(data) >= 24:
+            event_header_at = 24 + int.from_bytes(data[20:24], 'big')
+            if event_header_at + 36 <= len(data):
+                events_at = event_header_at + 40 + 4 * int.from_bytes(data[event_header_at + 30:event_header_at + 32], 'big')
         if kind == 0:
             data = data[:rng.randrange(0, len(data) + 1)]
         elif kind == 1:
@@ -262,8 +267,19 @@ def hostile_files(count=200):
         elif kind == 3:
             start = rng.randrange(len(data))
             data[start:start + 64] = bytes(rng.randrange(256) for _ in range(64))
-        else:
+        elif kind == 4:
             data = bytearray(b'KVMF' + bytes(rng.randrange(256) for _ in range(rng.randrange(0, 600))))
+        elif kind == 5 and event_header_at is not None and event_header_at + 16 <= len(data):
+            # The sample rate or the total sample count at an extreme.
+            at = event_header_at + rng.choice([8, 12])
+            data[at:at + 4] = rng.choice([b'\x00\x00\x00\x00', b'\x00\x00\x00\x01', b'\xff\xff\xff\xff'])
+        elif kind == 6 and events_at is not None and events_at < len(data):
+            # Events out of time order, some at the last sample a file can name.
+            records = [data[o:o + 10] for o in range(events_at, len(data) - 9, 10)]
+            rng.shuffle(records)
+            for r in records[:3]:
+                r[6:10] = b'\xff\xff\xff\xff'
+            data[events_at:events_at + 10 * len(records)] = b''.join(records)
         path = 'hostile/h%03d.kvmf' % n
         with open(os.path.join(SITE, path), 'wb') as f:
             f.write(data)
@@ -283,6 +299,13 @@ def test_hostile(driver, url):
         expect('check' in r and r['check'] == native[path], 'hostile %s: %s' % (path, r.get('error', 'entry differs')))
     drawn = driver.execute_script('return document.querySelectorAll(".kv-timeline[data-drawn]").length;')
     expect(drawn == len(paths), 'hostile: %d of %d timelines drawn' % (drawn, len(paths)))
+    # Zoomed in far, panned and zoomed out again, each one is drawn anew.
+    driver.execute_script("""
+        var keys = ['+', '+', '+', '+', '+', '+', '+', '+', 'ArrowRight', '-', 'ArrowLeft', '0'];
+        document.querySelectorAll('.kv-timeline').forEach(function (root) {
+          keys.forEach(function (key) { root.dispatchEvent(new KeyboardEvent('keydown', {key: key})); });
+        });""")
+    time.sleep(0.5)
     console_errors(driver, 'hostile files')
     print('hostile: %d files, each reported as kvel check reports it' % len(paths))
 
