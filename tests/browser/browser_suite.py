@@ -300,12 +300,16 @@ def test_hostile(driver, url):
     drawn = driver.execute_script('return document.querySelectorAll(".kv-timeline[data-drawn]").length;')
     expect(drawn == len(paths), 'hostile: %d of %d timelines drawn' % (drawn, len(paths)))
     # Zoomed in far, panned and zoomed out again, each one is drawn anew.
-    driver.execute_script("""
+    driver.set_script_timeout(120)
+    driver.execute_async_script("""
+        var done = arguments[arguments.length - 1];
         var keys = ['+', '+', '+', '+', '+', '+', '+', '+', 'ArrowRight', '-', 'ArrowLeft', '0'];
-        document.querySelectorAll('.kv-timeline').forEach(function (root) {
-          keys.forEach(function (key) { root.dispatchEvent(new KeyboardEvent('keydown', {key: key})); });
-        });""")
-    time.sleep(0.5)
+        var roots = document.querySelectorAll('.kv-timeline');
+        (function next(k) {
+          if (k === keys.length) return done();
+          roots.forEach(function (root) { root.dispatchEvent(new KeyboardEvent('keydown', {key: keys[k]})); });
+          requestAnimationFrame(function () { setTimeout(function () { next(k + 1); }, 0); });
+        })(0);""")
     console_errors(driver, 'hostile files')
     print('hostile: %d files, each reported as kvel check reports it' % len(paths))
 
