@@ -1,8 +1,8 @@
 // Debian's Emscripten 3.1.6 ships libc++ 13, which lacks std::bit_cast and
 // the floating-point forms of std::to_chars and std::from_chars that the
-// tool's code uses. This header, forced into the tool's sources in the web
-// build only, supplies them with the same results; it does nothing with a
-// newer library.
+// tool's code uses. cmake/emscripten-debian.cmake forces this header into
+// every C++ source of that build; it supplies them with the same results,
+// and does nothing with a newer library.
 #pragma once
 
 #include <charconv>
