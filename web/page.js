@@ -5,7 +5,7 @@
   'use strict';
   var modulePromise = null;
   var queue = Promise.resolve();
-  var page = window.kvelPage = { results: [], pending: 0, loadUrls: loadUrls, checkBytes: enqueue };
+  var page = window.kvelPage = { results: [], pending: 0, loadUrls: loadUrls };
   var $ = function (id) { return document.getElementById(id); };
 
   function kvel() {
@@ -62,10 +62,21 @@
     page.results.push(result);
   }
 
-  function enqueue(name, bytes) {
+  // Files are checked one at a time, in the order they came, whenever their
+  // bytes arrive: the module has one default reader.
+  function schedule(name, bytes) {
+    bytes.catch(function () {});  // answered in turn below, not reported as unhandled now
     page.pending++;
     setStatus();
-    queue = queue.then(function () { return check(name, bytes); }).then(function () {
+    queue = queue.then(function () { return bytes; }).then(function (buffer) {
+      return check(name, new Uint8Array(buffer));
+    }, function (e) {
+      page.results.push({ name: name, error: e.message });
+      var p = document.createElement('p');
+      p.className = 'file-error';
+      p.textContent = name + ': cannot be loaded: ' + e.message;
+      $('results').appendChild(p);
+    }).then(function () {
       page.pending--;
       setStatus();
     });
@@ -75,35 +86,17 @@
   function loadUrls(urls) {
     urls.forEach(function (u) {
       var url = new URL(u, location.href);
-      page.pending++;
-      var got = url.origin !== location.origin ? Promise.reject(new Error('only files from this site can be loaded')) :
+      schedule(u, url.origin !== location.origin ? Promise.reject(new Error('only files from this site can be loaded')) :
         fetch(url).then(function (r) {
           if (!r.ok) throw new Error('HTTP ' + r.status);
           return r.arrayBuffer();
-        });
-      queue = queue.then(function () { return got; }).then(function (buffer) {
-        return check(u, new Uint8Array(buffer));
-      }, function (e) {
-        page.results.push({ name: u, error: e.message });
-        var p = document.createElement('p');
-        p.className = 'file-error';
-        p.textContent = u + ': cannot be loaded: ' + e.message;
-        $('results').appendChild(p);
-      }).then(function () { page.pending--; setStatus(); });
+        }));
     });
-    setStatus();
     return queue;
   }
 
   function takeFiles(files) {
-    Array.prototype.forEach.call(files, function (f) {
-      page.pending++;
-      var read = f.arrayBuffer();
-      queue = queue.then(function () { return read; }).then(function (buffer) {
-        page.pending--;
-        return enqueue(f.name, new Uint8Array(buffer));
-      });
-    });
+    Array.prototype.forEach.call(files, function (f) { schedule(f.name, f.arrayBuffer()); });
   }
 
   $('pick').addEventListener('change', function (e) { takeFiles(e.target.files); e.target.value = ''; });

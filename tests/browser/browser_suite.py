@@ -133,10 +133,31 @@ def test_page_examples(driver, url):
         # The page prints "not checked" and "not listed" lines above the table, kvel after the records.
         expect(sorted(shown) == sorted(text), 'page: %s: lines %s, kvel check prints %s' % (path, shown, text))
         console_errors(driver, 'page ' + path)
-    driver.get(url + '?file=examples/broken/zone.kvmf&file=examples/song.kvmf')
-    wait_for_page(driver, 2)
+    # Two files dropped on the page at once, as a person drops them.
+    driver.get(url)
+    driver.execute_async_script("""
+        var done = arguments[arguments.length - 1];
+        Promise.all(['examples/broken/zone.kvmf', 'examples/song.kvmf'].map(function (path) {
+          return fetch(path).then(function (r) { return r.arrayBuffer(); }).then(function (b) {
+            return new File([b], path.split('/').pop());
+          });
+        })).then(function (files) {
+          var dt = new DataTransfer();
+          files.forEach(function (f) { dt.items.add(f); });
+          document.dispatchEvent(new DragEvent('drop', {dataTransfer: dt, bubbles: true, cancelable: true}));
+          done();
+        });""")
+    dropped = wait_for_page(driver, 2)
+    for result, path in zip(dropped, ['examples/broken/zone.kvmf', 'examples/song.kvmf']):
+        expected = dict(native[path], path=os.path.basename(path))
+        expect(result.get('check') == expected, 'page: dropped %s: the entry differs from kvel check' % path)
     driver.save_screenshot(os.path.join(OUT, 'page.png'))
-    console_errors(driver, 'page with two files')
+    console_errors(driver, 'page with two files dropped')
+    # Another site's file is not fetched.
+    driver.get(url + '?file=http://example.invalid/song.kvmf')
+    [refused] = wait_for_page(driver, 1)
+    expect(refused.get('error') == 'only files from this site can be loaded', 'page: another site: %s' % refused)
+    console_errors(driver, 'page asked for another site\'s file')
     print('page: %d examples give the same entries and lines as kvel check' % len(paths))
 
 
