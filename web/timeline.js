@@ -188,13 +188,21 @@ var KvelTimeline = (function () {
     return out;
   }
 
+  // The zone whose record holds `offset`, or null.
+  function zoneRecordAt(view, offset) {
+    var L = view.model.layout;
+    if (offset === null || offset < L.zoneRecordsOffset) return null;
+    var z = Math.floor((offset - L.zoneRecordsOffset) / L.zoneRecordSize);
+    return z < view.zones.length ? z : null;
+  }
+
   function sectionOf(view, offset) {
     var L = view.model.layout;
     if (offset === null) return 'no offset';
     if (offset < 20) return 'main header';
     if (L.eventSubFrameOffset === undefined || offset < L.eventSubFrameOffset) {
-      var z = Math.floor((offset - L.zoneRecordsOffset) / L.zoneRecordSize);
-      return offset >= L.zoneRecordsOffset && z < view.zones.length ? 'zone ' + z + ' record' : 'zone sub-frame';
+      var z = zoneRecordAt(view, offset);
+      return z !== null ? 'zone ' + z + ' record' : 'zone sub-frame';
     }
     if (L.firstEventOffset === undefined || offset < L.firstEventOffset) return 'event sub-frame header';
     return 'beyond the events';
@@ -205,8 +213,10 @@ var KvelTimeline = (function () {
     for (var k = 0; k < recs.length; ++k) {
       var o = recs[k].offset, i = null;
       if (o !== null && ev.n > 0 && o >= ev.base && o < ev.base + 10 * ev.n) i = Math.floor((o - ev.base) / 10);
+      var inHeader = i === null && (view.model.layout.eventSubFrameOffset === undefined || o < view.model.layout.eventSubFrameOffset);
       out.push({
         record: recs[k], event: i, t: i === null ? null : ev.sample[i] / view.rate,
+        zone: inHeader ? zoneRecordAt(view, o) : null,
         where: i === null ? sectionOf(view, o) : clock(ev.sample[i] / view.rate) + ' s, event ' + i
       });
     }
@@ -246,7 +256,8 @@ var KvelTimeline = (function () {
       var a = Math.max(x(zone.t0), MARGIN), b = Math.min(x(zone.t1), MARGIN + W);
       out.push('<rect class="kv-zone-bg kv-z' + (z % 4) + '" x="' + a.toFixed(1) + '" y="' + zt[0] + '" width="' +
         Math.max(1, b - a).toFixed(1) + '" height="' + (H - zt[0]) + '"/>');
-      out.push('<g class="kv-zone" data-zone="' + z + '"><rect class="kv-z' + (z % 4) + '" x="' + a.toFixed(1) +
+      var picked = view.selected >= 0 && view.records[view.selected].zone === z;
+      out.push('<g class="kv-zone' + (picked ? ' kv-selected' : '') + '" data-zone="' + z + '"><rect class="kv-z' + (z % 4) + '" x="' + a.toFixed(1) +
         '" y="' + (zt[0] + 2) + '" width="' + Math.max(1, b - a).toFixed(1) + '" height="' + (zt[1] - 4) + '"/>' +
         // A nested svg clips the labels to the band.
         (b - a > 30 ? '<svg x="' + a.toFixed(1) + '" y="' + zt[0] + '" width="' + (b - a - 2).toFixed(1) + '" height="' + zt[1] +
@@ -480,6 +491,11 @@ var KvelTimeline = (function () {
 
   function showRecord(view, k) {
     var rec = view.records[k];
+    if (rec.zone !== null) {
+      // A zone record's problem: the whole zone in view, its band marked.
+      var zone = view.zones[rec.zone], pad = Math.max((zone.t1 - zone.t0) * 0.1, view.minSpan);
+      setRange(view, zone.t0 - pad, zone.t1 + pad);
+    }
     if (rec.t !== null && (rec.t < view.t0 || rec.t > view.t1 || view.summarised)) {
       var span = Math.min(view.t1 - view.t0, Math.max(view.minSpan * 50, 2));
       setRange(view, rec.t - span / 2, rec.t + span / 2);

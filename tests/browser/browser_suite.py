@@ -252,6 +252,14 @@ def test_view(driver, path, name):
     if entry['records']:
         find('tr[data-record="0"]')[0].click()
         expect(find('.kv-record.kv-selected, .kv-chip.kv-selected'), 'view %s: a row click selects no mark' % name)
+    # A zone record's problem marks its zone's band.
+    zone_records = [k for k, r in enumerate(entry['records']) if r['offset'] is not None and
+                    0 <= r['offset'] - 26 < 58 * len(zones) and r['offset'] < 24 + doc['zoneSubFrame']['frameSize']]
+    for k in zone_records[:2]:
+        find('tr[data-record="%d"]' % k)[0].click()
+        time.sleep(0.1)
+        z = (entry['records'][k]['offset'] - 26) // 58
+        expect(find('.kv-zone.kv-selected[data-zone="%d"]' % z), 'view %s: record %d does not mark zone %d' % (name, k, z))
     driver.save_screenshot(os.path.join(OUT, name + '.png'))
     console_errors(driver, 'view ' + name)
     measure('kvel view %s: %d bytes, drawn %.0f ms after navigation' % (path, os.path.getsize(html), drawn_ms))
