@@ -3,6 +3,6 @@
 # scripts/build-web runs this with the tools, tests and benchmarks off.
 include(/usr/share/emscripten/cmake/Modules/Platform/Emscripten.cmake)
 
-# Its libc++ 13 lacks a few C++20 pieces that the tool's code and the byte
-# layout code use; web/libcxx13_compat.h supplies them to every C++ source.
+# Its libc++ 13 lacks a few C++20 pieces that the tool's code and the codec
+# use; web/libcxx13_compat.h supplies them to every C++ source.
 set(CMAKE_CXX_FLAGS_INIT "-include ${CMAKE_CURRENT_LIST_DIR}/../web/libcxx13_compat.h")
