@@ -51,12 +51,17 @@ TEST_F(KvelTest, ExitStatusSaysWhatFailed) {
         {"dump good.kvmf", 0},
         {"dump short.kvmf", 1},
         {"dump missing.kvmf", 2},
+        {"view good.kvmf -o good.html", 0},
+        {"view short.kvmf -o short.html", 1},
+        {"view missing.kvmf", 2},
+        {"view good.kvmf -o no/such/dir/good.html", 2},
         {"pack missing.json -o out.kvmf", 2},
         {"pack broken.json -o out.kvmf", 2},
         {"pack broken.json", 3},
         {"codes", 0},
         {"--version", 0},
         {"help pack", 0},
+        {"help view", 0},
         {"help frobnicate", 3},
     };
     for (const auto& c : cases) EXPECT_EQ(kvel(c.args).status, c.status) << "kvel " << c.args;

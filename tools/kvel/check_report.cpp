@@ -1,6 +1,7 @@
 #include "check_report.h"
 
 #include <charconv>
+#include <sstream>
 
 #include "KVELRead.h"
 #include "messages.h"
@@ -107,6 +108,15 @@ std::string recordLines(const FileResult& file) {
 }
 
 }  // namespace
+
+nlohmann::ordered_json fileJson(const FileResult& file) {
+    // Written by the report itself, so that the entry cannot drift from it.
+    std::ostringstream out;
+    const CheckOptions options{};
+    CheckReport report(out, Format::Json, false, false, options);
+    report.add(file);
+    return nlohmann::ordered_json::parse(out.str());
+}
 
 std::string summaryLine(const CheckTotals& t) {
     std::string line = "Checked " + count(t.files, "file", "files") + ": " + std::to_string(t.valid) + " valid, " +

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 #include "check_run.h"
 #include "commands.h"
 
@@ -49,6 +51,9 @@ private:
     size_t filesWritten_ = 0;
 };
 
+// One file's entry of the JSON report, exactly as `kvel check --format json`
+// writes it; `kvel view` and the web page carry it too.
+nlohmann::ordered_json fileJson(const FileResult& file);
 std::string summaryLine(const CheckTotals& totals);
 
 }  // namespace kvel_tool

@@ -109,18 +109,13 @@ FileResult FileChecker::check(const Input& input, std::istream& in) {
             return file;
         }
     }
+    if (image) return checkBytes(file.path, *image);
     if (!state_->makeRoom()) {
         file.reason = "out of memory";
         return file;
     }
     KVEL_READER* reader = state_->reader;
     KVEL_MAIN_HEADER header;
-    if (image) {
-        // The file loader's rules on the bytes: the same records as the path.
-        const bool loaded = KVELReaderLoadFileImage(reader, image->data(), image->size(), &header) == 0;
-        afterLoad(reader, file, loaded, 0, options_);
-        return file;
-    }
     const int before = KVELReaderGetErrorCount(reader);
     const bool loaded = KVELReaderOpenFile(reader, input.path.c_str(), &header) == 0;
     // A file that cannot be opened appends behind the old records; a failure
@@ -132,6 +127,26 @@ FileResult FileChecker::check(const Input& input, std::istream& in) {
         file.reason = openError(input.path);
     afterLoad(reader, file, loaded, from, options_);
     return file;
+}
+
+FileResult FileChecker::checkBytes(const std::string& path, std::span<const uint8_t> bytes) {
+    FileResult file;
+    file.path = path;
+    if (!state_->makeRoom()) {
+        file.reason = "out of memory";
+        return file;
+    }
+    KVEL_READER* reader = state_->reader;
+    KVEL_MAIN_HEADER header;
+    // The file loader's rules on the bytes: the same records as the path.
+    const bool loaded = KVELReaderLoadFileImage(reader, bytes.data(), bytes.size(), &header) == 0;
+    afterLoad(reader, file, loaded, 0, options_);
+    return file;
+}
+
+FileResult checkFileImage(const std::string& path, std::span<const uint8_t> bytes, const CheckOptions& options) {
+    FileChecker checker(options);
+    return checker.checkBytes(path, bytes);
 }
 
 const char* stateName(FileState state) {

@@ -6,6 +6,7 @@
 #include <istream>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,11 +58,17 @@ public:
 
     // `in` supplies standard input's bytes.
     FileResult check(const Input& input, std::istream& in);
+    // The bytes of a whole file, shown as `path`, loaded with the file
+    // loader's rules: the same verdict and records as the file's.
+    FileResult checkBytes(const std::string& path, std::span<const uint8_t> bytes);
 
 private:
     struct State;
     const CheckOptions& options_;
     std::unique_ptr<State> state_;
 };
+
+// FileChecker::checkBytes on a checker of its own, for one file.
+FileResult checkFileImage(const std::string& path, std::span<const uint8_t> bytes, const CheckOptions& options);
 
 }  // namespace kvel_tool

@@ -13,6 +13,7 @@
 #include "commands.h"
 #include "file_io.h"
 #include "progress.h"
+#include "view.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ const char* kExitStatuses =
     "Exit status:\n"
     "  0  nothing failed\n"
     "  1  some file has an error (or a warning, with --warnings-as-errors);\n"
-    "     for dump: the file ends before its own fields say it does\n"
+    "     for dump and view: the file ends before its own fields say it does\n"
     "  2  a file could not be read or loaded, the JSON for pack is not usable,\n"
     "     or the output could not be written\n"
     "  3  usage error\n";
@@ -34,6 +35,9 @@ const char* kCheckStatuses =
 const char* kDumpStatuses =
     "Exit status: 0 shown; 1 the file ends before its own fields say it does; 2 the file could not\n"
     "be read or the output not written; 3 usage error.\n";
+const char* kViewStatuses =
+    "Exit status: 0 drawn; 1 the file ends before its own fields say it does; 2 the file could not\n"
+    "be read or the page not written; 3 usage error.\n";
 const char* kPackStatuses =
     "Exit status: 0 written; 2 the JSON is not usable or the file could not be written; 3 usage error.\n";
 
@@ -124,13 +128,19 @@ int main(int argc, char** argv) {
     packApp->add_option("-o,--output", pack.output, "The file to write, or - for standard output")->required();
     packApp->footer(kPackStatuses);
 
+    kvel_tool::ViewCommand view;
+    CLI::App* viewApp = app.add_subcommand("view", "Draw a file on a time axis as one self-contained HTML page");
+    viewApp->add_option("FILE", view.path, "The file to draw, or - for standard input")->required();
+    viewApp->add_option("-o,--output", view.output, "The HTML file to write, or - for standard output (default)");
+    viewApp->footer(kViewStatuses);
+
     std::string codesFormat = "text";
     CLI::App* codesApp = app.add_subcommand("codes", "List every message: code, severity and text");
     addFormat(codesApp, codesFormat, "text (default) or json");
 
     std::string helpTopic;
     CLI::App* helpApp = app.add_subcommand("help", "Show the help of kvel or of one command");
-    helpApp->add_option("COMMAND", helpTopic, "check, dump, pack or codes");
+    helpApp->add_option("COMMAND", helpTopic, "check, dump, view, pack, codes or help");
 
     auto parse = [&](auto&&... args) -> int {
         try {
@@ -160,14 +170,15 @@ int main(int argc, char** argv) {
             std::cout << app.help();
             return 0;
         }
-        for (CLI::App* sub : {checkApp, dumpApp, packApp, codesApp, helpApp}) {
+        for (CLI::App* sub : {checkApp, dumpApp, viewApp, packApp, codesApp, helpApp}) {
             if (sub->get_name() == helpTopic) {
                 // Parsed as "kvel TOPIC --help", so that the usage line names kvel.
                 app.clear();
                 return parse(helpTopic + " --help", false);
             }
         }
-        std::cerr << "kvel: no command '" << helpTopic << "'; the commands are check, dump, pack, codes and help\n";
+        std::cerr << "kvel: no command '" << helpTopic
+                  << "'; the commands are check, dump, view, pack, codes and help\n";
         return static_cast<int>(kvel_tool::ExitStatus::Usage);
     }
     auto run = [&]() -> int {
@@ -201,6 +212,7 @@ int main(int argc, char** argv) {
             return static_cast<int>(kvel_tool::ExitStatus::Usage);
         }
         if (dumpApp->parsed()) return kvel_tool::runDump(dump, std::cin, std::cout, std::cerr);
+        if (viewApp->parsed()) return kvel_tool::runView(view, std::cin, std::cout, std::cerr);
         if (packApp->parsed()) return kvel_tool::runPack(pack, std::cin, std::cout, std::cerr);
         return kvel_tool::runCodes(toFormat(codesFormat), std::cout);
     };

@@ -8,9 +8,11 @@
 namespace kvel {
 namespace {
 
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
 constexpr size_t kHugePage = size_t{2} << 20;
 // Below a few huge pages, rounding up to whole ones costs more than it saves.
 constexpr size_t kHugeFrom = 4 * kHugePage;
+#endif
 
 }  // namespace
 
