@@ -69,7 +69,7 @@ TEST(KvmfCodec, TheLibraryReadsEveryFieldWhereTheCodecWroteIt) {
         rows.push_back({"zone " + std::to_string(i),
                         {l.zoneNumber, l.zoneStartPosition, l.zoneEndPosition, l.fadeInStartPosition,
                          l.fadeInEndPosition, l.fadeOutStartPosition, l.fadeOutEndPosition,
-                         std::bit_cast<uint32_t>(l.bpm), l.meterDenominator, l.meterNumerator, l.barCount, l.key,
+                         std::bit_cast<uint32_t>(float{l.bpm}), l.meterDenominator, l.meterNumerator, l.barCount, l.key,
                          l.reserved0, l.reserved1, l.reserved2, l.reserved3, l.reserved4, l.reserved5},
                         {c.zoneNumber, c.zoneStartPosition, c.zoneEndPosition, c.fadeInStartPosition,
                          c.fadeInEndPosition, c.fadeOutStartPosition, c.fadeOutEndPosition, c.bpmBits,
