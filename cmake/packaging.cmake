@@ -17,13 +17,17 @@ set(CPACK_COMPONENTS_ALL runtime development tool)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+# A shlibs file for the package that holds a shared library (libkvelread1),
+# so that programs built against it depend on it.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 # kvel needs libKVELRead.so.1, which no installed package holds yet: take it
 # from the build tree; its package comes from the component dependency.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR}/KVELRead)
 
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME libkvelread${PROJECT_VERSION_MAJOR})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY} (library)
 KVELRead loads KVMF files, big-endian files that describe the musical
 structure of a recording, and checks them against the format's rules. This
