@@ -13,7 +13,7 @@
 
 #include "KVELRead.h"
 #include "interface/error_list.h"
-#include "interface/reader_state.h"
+#include "interface/reader.h"
 
 namespace kvelfuzz {
 namespace {
@@ -118,7 +118,7 @@ void readViews(size_t held) {
     touch(zone, std::min(6 + 58 * size_t{zoneCount}, held - 20));
     const uint16_t categories = event->categoryCount;
     touch(event, 40 + 4 * size_t{categories});
-    const int32_t body = kvel::g_reader.eventBodySize;
+    const int32_t body = kvel::defaultReader().views.eventBodySize;
     if (body > 0) touch(first, static_cast<size_t>(body) / 10 * 10);
 }
 
@@ -187,6 +187,36 @@ const std::string& writeInput(const uint8_t* data, size_t size) {
     return file.path;
 }
 
+std::vector<KVEL_ERROR_RECORD> records(KVEL_READER* reader, int from) {
+    std::vector<KVEL_ERROR_RECORD> out(static_cast<size_t>(std::max(0, KVELReaderGetErrorCount(reader) - from)));
+    for (size_t i = 0; i < out.size(); ++i) KVELReaderGetErrorRecord(reader, from + static_cast<int>(i), &out[i]);
+    return out;
+}
+
+bool same(const std::vector<KVEL_ERROR_RECORD>& a, const std::vector<KVEL_ERROR_RECORD>& b) {
+    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0);
+}
+
+// The same bytes through the file-image loader, on a reader of their own,
+// load and check exactly as the open of their file did on the default one.
+void compareFileImage(const uint8_t* data, size_t size, int opened, const std::vector<KVEL_ERROR_RECORD>& openRecords) {
+    static KVEL_READER* const reader = KVELCreateReader();
+    require(reader != nullptr, "out of memory");
+    KVEL_READER* const flat = &kvel::defaultReader();
+    KVEL_MAIN_HEADER header{};
+    require(KVELReaderLoadFileImage(reader, data, size, &header) == opened, "the file-image loader disagrees with the open");
+    require(same(records(reader, 0), openRecords), "the file-image loader's records differ from the open's");
+    if (opened == 0) {
+        const unsigned char* a = static_cast<const unsigned char*>(KVELReaderGetWholeBuffer(reader));
+        const unsigned char* b = static_cast<const unsigned char*>(KVELGetWholeBuffer());
+        require(std::memcmp(a, b, size) == 0, "the file-image loader converts the file differently");
+        const int n = KVELReaderGetErrorCount(reader), m = KVELGetErrorCount();
+        require(KVELReaderCheckFormat(reader, 0, 1) == KVELCheckFormat(0, 1) && same(records(reader, n), records(flat, m)),
+                "the file image checks differently from its file");
+    }
+    KVELReaderCloseFile(reader);
+}
+
 }  // namespace
 
 void runFilePath(const uint8_t* data, size_t size) {
@@ -197,7 +227,8 @@ void runFilePath(const uint8_t* data, size_t size) {
     KVELCloseFile();
 
     KVEL_MAIN_HEADER header{};
-    if (KVELOpenFile(path.c_str(), &header) == 0) {
+    const int opened = KVELOpenFile(path.c_str(), &header);
+    if (opened == 0) {
         require(KVELGetErrorCount() == 0, "a load left records");
         require(std::memcmp(&header, KVELGetWholeBuffer(), sizeof header) == 0, "header differs from the image");
     } else {
@@ -206,13 +237,14 @@ void runFilePath(const uint8_t* data, size_t size) {
                 "a failed load does not leave exactly its one record");
         require(KVELGetWholeBuffer() == nullptr, "a failed load left an image");
     }
+    compareFileImage(data, size, opened, records(&kvel::defaultReader(), 0));
     exercise(size);
     KVELCloseFile();
     require(KVELGetWholeBuffer() == nullptr, "close left an image");
 }
 
 void runMemoryPath(const uint8_t* data, size_t size) {
-    kvel::clearErrors();  // the memory loader never empties the list itself
+    kvel::clearErrors(kvel::defaultReader().errors);  // the memory loader never empties the list itself
     // Exactly `size` bytes, so a read or write at image + size is caught.
     unsigned char* image = static_cast<unsigned char*>(std::malloc(size ? size : 1));
     require(image != nullptr, "out of memory");
@@ -248,7 +280,7 @@ void compareLoaders(const uint8_t* data, size_t size) {
     const std::vector<std::string> fileLines = lines();
     KVELCloseFile();
 
-    kvel::clearErrors();
+    kvel::clearErrors(kvel::defaultReader().errors);
     std::vector<unsigned char> image(data, data + size);
     require(KVELSetBufferWithSize(image.data(), size, &header) == 0, "only the file loader takes the file");
     require(image == fileImage, "the loaders convert the file differently");
@@ -264,7 +296,7 @@ void runSequence(const uint8_t* data, size_t size) {
     const size_t imageSize = size - 1 - opCount;
     const std::string& path = writeInput(image, imageSize);
 
-    kvel::clearErrors();
+    kvel::clearErrors(kvel::defaultReader().errors);
     // Adopted images stay alive until the sequence has ended and closed.
     std::vector<std::unique_ptr<unsigned char[]>> adopted;
     size_t held = 0;  // what the current image can hold at most

@@ -9,7 +9,7 @@ std::string format(int32_t code, int32_t offset, std::vector<uint32_t> params = 
     kvtest::resetLibrary();
     const auto n = static_cast<int32_t>(params.size());
     params.resize(4);
-    kvel::appendError(code, offset, n, params[0], params[1], params[2], params[3]);
+    kvtest::appendError(code, offset, n, params[0], params[1], params[2], params[3]);
     std::vector<char> text(static_cast<size_t>(size) + 16, '\x7f');
     KVELGetErrorString(0, text.data(), size);
     EXPECT_EQ(text[static_cast<size_t>(size)], '\x7f') << "wrote past the buffer";
@@ -58,7 +58,7 @@ TEST(ErrorText, Truncation) {
 TEST(ErrorText, IndexOutsideTheList) {
     kvtest::resetLibrary();
     EXPECT_EQ(kvtest::line(0), "");
-    kvel::appendError(-4, -1);
+    kvtest::appendError(-4, -1);
     EXPECT_EQ(kvtest::line(1), "");
     EXPECT_EQ(kvtest::line(-1), "");
     EXPECT_EQ(kvtest::line(0), "ERROR(-4) : Can't read metadata file.");

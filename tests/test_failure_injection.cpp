@@ -31,7 +31,7 @@ class FailureInjection : public ::testing::Test {
 protected:
     void SetUp() override { resetLibrary(); }
     void TearDown() override {
-        kvel::setFileLoaderHooks({});
+        kvtest::setLoaderHooks({});
         resetLibrary();
         std::remove(kvtest::tempPath().c_str());
     }
@@ -51,14 +51,14 @@ void expectEmptyState(const std::string& path) {
 
 TEST_F(FailureInjection, BufferThatCannotBeAllocatedFailsWithMinus5AndLeavesNothing) {
     const std::string path = kvtest::writeTemp(kvmf::wellFormed().bytes());
-    kvel::setFileLoaderHooks({failAllocation, nullptr});
+    kvtest::setLoaderHooks({failAllocation, nullptr});
     KVEL_MAIN_HEADER header;
     EXPECT_EQ(KVELOpenFile(path.c_str(), &header), -1);
     EXPECT_EQ(linesFrom(0), kCannotAllocate);
     // The scratch buffer of KVELOpenFile2 fails the same way.
     EXPECT_EQ(KVELOpenFile2(path.c_str()), -1);
     EXPECT_EQ(linesFrom(0), kCannotAllocate);
-    kvel::setFileLoaderHooks({});
+    kvtest::setLoaderHooks({});
     expectEmptyState(path);
 }
 
@@ -71,14 +71,14 @@ TEST_F(FailureInjection, ReadCutShortAnywhereFailsWithMinus4AndLeavesNothing) {
     for (size_t cut = 0; cut < bytes.size(); ++cut) {
         SCOPED_TRACE("read cut after " + std::to_string(cut) + " bytes");
         g_readLimit = cut;
-        kvel::setFileLoaderHooks({nullptr, shortRead});
+        kvtest::setLoaderHooks({nullptr, shortRead});
         EXPECT_EQ(KVELOpenFile(path.c_str(), &header), -1);
         EXPECT_EQ(linesFrom(0), kCannotRead);
-        kvel::setFileLoaderHooks({});
+        kvtest::setLoaderHooks({});
         expectEmptyState(path);
     }
     g_readLimit = bytes.size();
-    kvel::setFileLoaderHooks({nullptr, shortRead});
+    kvtest::setLoaderHooks({nullptr, shortRead});
     EXPECT_EQ(KVELOpenFile(path.c_str(), &header), 0);
 }
 

@@ -15,7 +15,7 @@ const std::string kCannotRead = "ERROR(-4) : Can't read metadata file.";
 // Opens `bytes` as a file; returns {result, the lines of the list}.
 kvtest::Outcome open(const std::vector<uint8_t>& bytes) {
     resetLibrary();
-    kvel::appendError(-4, -1);  // an open that gets its file empties the list first
+    kvtest::appendError(-4, -1);  // an open that gets its file empties the list first
     const std::string path = kvtest::writeTemp(bytes);
     KVEL_MAIN_HEADER header;
     const int result = KVELOpenFile(path.c_str(), &header);
@@ -93,7 +93,7 @@ TEST(LoadFile, OpenWhileOpen) {
     ASSERT_EQ(open(kvmf::wellFormed().bytes()).result, 0);
     void* loaded = KVELGetWholeBuffer();
     KVEL_MAIN_HEADER header;
-    kvel::appendError(-4, -1);
+    kvtest::appendError(-4, -1);
     EXPECT_EQ(KVELOpenFile("/nonexistent/kvel.kvmf", &header), -1);
     EXPECT_EQ(KVELOpenFile2("/nonexistent/kvel.kvmf"), -1);
     EXPECT_EQ(linesFrom(0), (std::vector<std::string>{kCannotRead, "ERROR(-7) : Previous file is still opened.",
@@ -129,7 +129,7 @@ TEST(LoadFile, OpenFile2) {
     std::vector<uint8_t> image = kvmf::wellFormed().bytes();
     KVEL_MAIN_HEADER header;
     ASSERT_EQ(KVELSetBuffer(image.data(), &header), 0);
-    kvel::appendError(-4, -1);
+    kvtest::appendError(-4, -1);
     const std::string path = kvtest::writeTemp(std::vector<uint8_t>(1000, 0x42));
     EXPECT_EQ(KVELOpenFile2(path.c_str()), 1);
     EXPECT_EQ(KVELGetErrorCount(), 0);
@@ -142,9 +142,9 @@ TEST(LoadFile, OpenFile2) {
     EXPECT_EQ(KVELCloseFile(), 0);
     EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
 
-    kvel::setFileLoaderHooks({nullptr, [](void*, size_t size, std::FILE*) { return size - 1; }});
+    kvtest::setLoaderHooks({nullptr, [](void*, size_t size, std::FILE*) { return size - 1; }});
     EXPECT_EQ(KVELOpenFile2(path.c_str()), -1);
-    kvel::setFileLoaderHooks({nullptr, nullptr});
+    kvtest::setLoaderHooks({nullptr, nullptr});
     EXPECT_EQ(linesFrom(0), std::vector<std::string>{"ERROR(-5) : Can't allocate memory."});
     EXPECT_EQ(KVELOpenFile2(path.c_str()), 1);
     KVELCloseFile();

@@ -74,7 +74,7 @@ TEST(LoadMemory, WrongSignatureLeavesTheImageAlone) {
     resetLibrary();
     KVEL_MAIN_HEADER header;
     std::memset(&header, 0x5A, sizeof header);
-    kvel::appendError(-4, -1);
+    kvtest::appendError(-4, -1);
     std::vector<uint8_t> image = kvtest::wellFormedWith([](kvmf::Doc& d) { d.signature = {'K', 'V', 'M', 'X'}; }).bytes();
     const std::vector<uint8_t> original = image;
     EXPECT_EQ(KVELSetBuffer(image.data(), &header), -1);

@@ -77,9 +77,9 @@ void editOnce(Doc& d, std::mt19937& rng) {
 }
 
 kvtest::Outcome checkBothWays(const Doc& d, int suppressWarnings, bool& agree) {
-    kvel::g_quietPaths = false;
+    kvtest::testReader()->check.quietPaths = false;
     const kvtest::Outcome full = kvtest::checkMemory(d, suppressWarnings);
-    kvel::g_quietPaths = true;
+    kvtest::testReader()->check.quietPaths = true;
     const kvtest::Outcome walk = kvtest::checkMemory(d, suppressWarnings);
     agree = full.result == walk.result && full.lines == walk.lines;
     EXPECT_EQ(full.result, walk.result);

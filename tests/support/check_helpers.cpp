@@ -5,9 +5,21 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "interface/error_list.h"
-
 namespace kvtest {
+
+KVEL_READER* testReader() {
+#ifdef KVEL_TEST_THROUGH_READER
+    static KVEL_READER* const reader = KVELCreateReader();
+    return reader;
+#else
+    return &kvel::defaultReader();
+#endif
+}
+
+void setLoaderHooks(const kvel::FileLoaderHooks& hooks) {
+    const kvel::FileLoaderHooks defaults = kvel::defaultFileLoaderHooks();
+    testReader()->hooks = {hooks.allocate ? hooks.allocate : defaults.allocate, hooks.read ? hooks.read : defaults.read};
+}
 
 std::string line(int index) {
     std::vector<char> text(8192, '\x7f');
@@ -23,7 +35,7 @@ std::vector<std::string> linesFrom(int first) {
 
 void resetLibrary() {
     KVELCloseFile();
-    kvel::clearErrors();
+    kvel::clearErrors(testReader()->errors);
 }
 
 std::string tempPath() {

@@ -10,10 +10,23 @@
 #include <vector>
 
 #include "KVELRead.h"
-#include "interface/error_list.h"  // kvel::appendError, for crafted records
+#include "interface/reader.h"
 #include "kvmf_builder.h"
 
 namespace kvtest {
+
+// The reader that the tests' calls reach: the flat API's default reader, or,
+// in the build that goes through the reader API, a reader of the tests' own.
+KVEL_READER* testReader();
+
+// Appends a crafted record to the test reader's list, as the library would.
+inline void appendError(int32_t code, int32_t offset, int32_t paramCount = 0, uint32_t p1 = 0, uint32_t p2 = 0,
+                        uint32_t p3 = 0, uint32_t p4 = 0) {
+    kvel::appendError(testReader()->errors, code, offset, paramCount, p1, p2, p3, p4);
+}
+
+// Replaces the test reader's loader hooks; null members restore the defaults.
+void setLoaderHooks(const kvel::FileLoaderHooks& hooks);
 
 struct Outcome {
     int result = 0;
@@ -75,3 +88,31 @@ void eraseEvent(kvmf::Doc& doc, size_t index);
 }  // namespace kvtest
 
 #define EXPECT_LINES(outcome, ...) EXPECT_TRUE(::kvtest::linesAre((outcome), __VA_ARGS__))
+
+// The build that runs every behaviour test through the reader API: each
+// flat export's name stands for its twin on the test reader.
+#ifdef KVEL_TEST_THROUGH_READER
+#define KVEL_ON_TEST_READER(name, ...) KVELReader##name(::kvtest::testReader() __VA_OPT__(,) __VA_ARGS__)
+#define KVELOpenFile(...) KVEL_ON_TEST_READER(OpenFile, __VA_ARGS__)
+#define KVELLoadFileImage(...) KVEL_ON_TEST_READER(LoadFileImage, __VA_ARGS__)
+#define KVELOpenFile2(...) KVEL_ON_TEST_READER(OpenFile2, __VA_ARGS__)
+#define KVELSetBuffer(...) KVEL_ON_TEST_READER(SetBuffer, __VA_ARGS__)
+#define KVELSetBufferWithSize(...) KVEL_ON_TEST_READER(SetBufferWithSize, __VA_ARGS__)
+#define KVELCloseFile() KVEL_ON_TEST_READER(CloseFile)
+#define KVELCheckFormat(...) KVEL_ON_TEST_READER(CheckFormat, __VA_ARGS__)
+#define KVELReadMainHeader(...) KVEL_ON_TEST_READER(ReadMainHeader, __VA_ARGS__)
+#define KVELReadEntireFrame(...) KVEL_ON_TEST_READER(ReadEntireFrame, __VA_ARGS__)
+#define KVELReadZoneSubFrame(...) KVEL_ON_TEST_READER(ReadZoneSubFrame, __VA_ARGS__)
+#define KVELReadEventSubFrame(...) KVEL_ON_TEST_READER(ReadEventSubFrame, __VA_ARGS__)
+#define KVELGetBufferSizeForZoneSubFrame() KVEL_ON_TEST_READER(GetBufferSizeForZoneSubFrame)
+#define KVELGetBufferSizeForEventSubFrame() KVEL_ON_TEST_READER(GetBufferSizeForEventSubFrame)
+#define KVELGetWholeBuffer() KVEL_ON_TEST_READER(GetWholeBuffer)
+#define KVELGetZoneSubFrame() KVEL_ON_TEST_READER(GetZoneSubFrame)
+#define KVELGetEventSubFrame() KVEL_ON_TEST_READER(GetEventSubFrame)
+#define KVELGetFirstEvent() KVEL_ON_TEST_READER(GetFirstEvent)
+#define KVELGetErrorCount() KVEL_ON_TEST_READER(GetErrorCount)
+#define KVELGetFirstError() KVEL_ON_TEST_READER(GetFirstError)
+#define KVELGetNextError() KVEL_ON_TEST_READER(GetNextError)
+#define KVELGetErrorRecord(...) KVEL_ON_TEST_READER(GetErrorRecord, __VA_ARGS__)
+#define KVELGetErrorString(...) KVEL_ON_TEST_READER(GetErrorString, __VA_ARGS__)
+#endif

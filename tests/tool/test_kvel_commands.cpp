@@ -171,8 +171,8 @@ TEST_F(KvelTest, JsonReportFollowsItsSchema) {
     EXPECT_EQ(r.status, 2);
     const auto expected = nlohmann::json::parse(R"({
       "schemaVersion": 1,
-      "tool": {"name": "kvel", "version": "1.0.0"},
-      "library": {"version": "1.0.0"},
+      "tool": {"name": "kvel", "version": "1.1.0"},
+      "library": {"version": "1.1.0"},
       "options": {"warnings": true, "allowUserCategories": true, "warningsAsErrors": false},
       "files": [
         {"path": "good.kvmf", "state": "valid", "result": 0,

@@ -83,7 +83,7 @@ void CheckReport::finish() {
     nlohmann::ordered_json doc;
     doc["schemaVersion"] = kCheckSchemaVersion;
     doc["tool"] = {{"name", "kvel"}, {"version", KVEL_TOOL_VERSION}};
-    doc["library"] = {{"version", KVELREAD_VERSION_STRING}};
+    doc["library"] = {{"version", KVEL_VERSION_STRING}};
     doc["options"] = {{"warnings", !options_.noWarnings},
                       {"allowUserCategories", options_.allowUserCategories},
                       {"warningsAsErrors", options_.warningsAsErrors}};

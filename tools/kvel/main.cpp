@@ -31,7 +31,7 @@ CLI::Option* addFormat(CLI::App* app, std::string& target, const std::string& de
 }
 
 std::string versionText() {
-    return std::string("kvel ") + KVEL_TOOL_VERSION + "\nKVELRead library " + KVELREAD_VERSION_STRING;
+    return std::string("kvel ") + KVEL_TOOL_VERSION + "\nKVELRead library " + KVEL_VERSION_STRING;
 }
 
 }  // namespace

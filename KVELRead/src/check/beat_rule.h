@@ -14,7 +14,7 @@ inline void beatRule(WalkState& w, const unsigned char* record, const Event& e) 
 
     const int32_t zone = w.segment.zone;
     if (zone < 0) {
-        walkError(-3020, fileOffset(record), 1, fileOffset(record));
+        walkError(*w.c, -3020, fileOffset(*w.c, record), 1, fileOffset(*w.c, record));
     } else {
         if (zone != bar.rememberedZone) [[unlikely]] {
             // A new zone starts a new count and a new first bar.
@@ -29,7 +29,7 @@ inline void beatRule(WalkState& w, const unsigned char* record, const Event& e) 
                 if (bar.firstBar)
                     bar.firstBar = false;
                 else
-                    walkError(-3101, fileOffset(record));
+                    walkError(*w.c, -3101, fileOffset(*w.c, record));
             }
             bar.beatsCounted = 0;
         }
@@ -37,11 +37,11 @@ inline void beatRule(WalkState& w, const unsigned char* record, const Event& e) 
     if (!(e.value & kUncounted)) ++bar.beatsCounted;
 
     // Flag combinations 3, 6 and 7 of bits 21-23 are not applicable.
-    if ((0xC8u >> ((e.value >> 21) & 0x7)) & 1) walkError(-3102, fileOffset(record), 1, e.value);
+    if ((0xC8u >> ((e.value >> 21) & 0x7)) & 1) walkError(*w.c, -3102, fileOffset(*w.c, record), 1, e.value);
 
     const bool repeated = e.position() == w.beatPosition;
     w.beatPosition = e.position();
-    if (repeated) walkError(-3103, fileOffset(record + ev::samplePosition), 1, e.samplePosition);
+    if (repeated) walkError(*w.c, -3103, fileOffset(*w.c, record + ev::samplePosition), 1, e.samplePosition);
 }
 
 }  // namespace kvel

@@ -6,26 +6,21 @@
 
 #include <cstdint>
 
-#include "check/check_run.h"
+#include "check/check_state.h"
 
 namespace kvel {
 
-int32_t checkMainHeader();
+int32_t checkMainHeader(Check& c);
 // Also prepares the zone lookup (indexZones or its own). With
 // `leaveStartsToWalk`, the zone events that the walk meets may be left to it
 // (see CheckRun::zoneStartsLeftToWalk).
-int32_t checkZones(bool leaveStartsToWalk);
-int32_t checkZoneValues(const unsigned char* record, uint32_t index);  // also sums the bars
+int32_t checkZones(Check& c, bool leaveStartsToWalk);
+int32_t checkZoneValues(Check& c, const unsigned char* record, uint32_t index);  // also sums the bars
 // True, with the bars summed, when checkZoneValues would raise nothing, not
 // even a warning; false, with nothing done, when it may raise something.
-bool quietZoneValues(const unsigned char* record);
-int32_t checkEventSubFrame();
-int32_t walkEvents();
-
-// Whether the zone checker and the walk take the zones and records that
-// raise nothing on their quiet paths (the default). Turned off, every zone
-// and record gets every test in full: the tests compare the two.
-extern bool g_quietPaths;
+bool quietZoneValues(Check& c, const unsigned char* record);
+int32_t checkEventSubFrame(Check& c);
+int32_t walkEvents(Check& c);
 
 // The zone an event position lies in: the first zone, in record order, with
 // start <= position < end (signed comparisons), or -1 when no zone contains
@@ -39,14 +34,14 @@ struct ZoneSegment {
     uint8_t meterNumerator;  // the zone's, 0 when there is no zone
 };
 
-void indexZones();
-ZoneSegment zoneSegmentAt(int32_t eventPosition);
+void indexZones(Check& c);
+ZoneSegment zoneSegmentAt(ZoneIndex& index, int32_t eventPosition);
 
-inline int32_t findZone(int32_t eventPosition) { return zoneSegmentAt(eventPosition).zone; }
+inline int32_t findZone(Check& c, int32_t eventPosition) { return zoneSegmentAt(*c.zoneIndex, eventPosition).zone; }
 
 // The zone of `eventPosition`, through the segment last asked for.
-inline int32_t zoneAt(ZoneSegment& segment, int32_t eventPosition) {
-    if (eventPosition < segment.first || eventPosition >= segment.end) segment = zoneSegmentAt(eventPosition);
+inline int32_t zoneAt(ZoneIndex& index, ZoneSegment& segment, int32_t eventPosition) {
+    if (eventPosition < segment.first || eventPosition >= segment.end) segment = zoneSegmentAt(index, eventPosition);
     return segment.zone;
 }
 

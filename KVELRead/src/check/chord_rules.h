@@ -18,23 +18,23 @@ inline bool invalidSharpFlat(uint32_t value) { return (value & 0x1C) != 0x1C && 
 inline void sameChordPosition(WalkState& w, const unsigned char* record, const Event& e, int32_t& own) {
     const int32_t pos = e.position();
     if (pos == w.chordPosition || pos == w.absoluteChordPosition)
-        walkError(-3203, fileOffset(record + ev::samplePosition), 1, e.samplePosition);
+        walkError(*w.c, -3203, fileOffset(*w.c, record + ev::samplePosition), 1, e.samplePosition);
     own = pos;
 }
 
 inline void chordRule(WalkState& w, const unsigned char* record, const Event& e) {
     const unsigned char* at = record + ev::value;
-    if (!validChordNumber((e.value >> 8) & 0xFF)) walkError(-3201, fileOffset(at), 1, e.value);
-    if (invalidSharpFlat(e.value)) walkError(-3202, fileOffset(at), 1, e.value);
-    if (e.value & 0xE000E0) walkError(-3032, fileOffset(at), 1, e.value);
+    if (!validChordNumber((e.value >> 8) & 0xFF)) walkError(*w.c, -3201, fileOffset(*w.c, at), 1, e.value);
+    if (invalidSharpFlat(e.value)) walkError(*w.c, -3202, fileOffset(*w.c, at), 1, e.value);
+    if (e.value & 0xE000E0) walkError(*w.c, -3032, fileOffset(*w.c, at), 1, e.value);
     sameChordPosition(w, record, e, w.chordPosition);
 }
 
 inline void absoluteChordRule(WalkState& w, const unsigned char* record, const Event& e) {
     const unsigned char* at = record + ev::value;
-    if (invalidSharpFlat(e.value)) walkError(-3202, fileOffset(at), 1, e.value);
-    if ((e.value & 0x7FFFE0) == 0) walkWarning(-13201, fileOffset(at), 1, e.value);
-    if (e.value & 0x800000) walkError(-3032, fileOffset(at), 1, e.value);
+    if (invalidSharpFlat(e.value)) walkError(*w.c, -3202, fileOffset(*w.c, at), 1, e.value);
+    if ((e.value & 0x7FFFE0) == 0) walkWarning(*w.c, -13201, fileOffset(*w.c, at), 1, e.value);
+    if (e.value & 0x800000) walkError(*w.c, -3032, fileOffset(*w.c, at), 1, e.value);
     sameChordPosition(w, record, e, w.absoluteChordPosition);
 }
 

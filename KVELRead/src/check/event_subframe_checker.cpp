@@ -3,7 +3,6 @@
 #include <initializer_list>
 
 #include "check/checkers.h"
-#include "interface/reader_state.h"
 
 namespace kvel {
 namespace {
@@ -11,12 +10,14 @@ namespace {
 constexpr uint32_t kMaxSamples = 0x6DDD000;
 constexpr uint32_t kTuneNotGiven = 0xFFFFFFFF;
 
-bool validCategory(uint32_t id) {
+bool validCategory(const Check& c, uint32_t id) {
     switch (id) {
-        case 1: case 8: case 9: case 16: case 24: case 25: case 32: case 47:
+        case KVEL_CATEGORY_BEAT: case KVEL_CATEGORY_CHORD: case KVEL_CATEGORY_ABSOLUTE_CHORD:
+        case KVEL_CATEGORY_MELODY: case KVEL_CATEGORY_PLAIN_24: case KVEL_CATEGORY_PLAIN_25:
+        case KVEL_CATEGORY_PLAIN_32: case KVEL_CATEGORY_OUTLINE:
             return true;
         default:
-            return g_run.allowUserCategories && id >= 112 && id <= 126;
+            return c.run.allowUserCategories && id >= KVEL_CATEGORY_USER_FIRST && id <= KVEL_CATEGORY_USER_LAST;
     }
 }
 
@@ -28,10 +29,10 @@ bool expectedSampleRate(uint32_t rate) {
 
 }  // namespace
 
-int32_t checkEventSubFrame() {
-    const unsigned char* h = eventFrame();
-    const uint32_t E = g_run.eventSubFrameOffset;
-    Tally tally;
+int32_t checkEventSubFrame(Check& c) {
+    const unsigned char* h = eventFrame(c);
+    const uint32_t E = c.run.eventSubFrameOffset;
+    Tally tally{c};
 
     const uint32_t frameSize = readHost32(h + es::frameSize);
     const uint32_t headerSize = readHost32(h + es::headerSize);
@@ -45,7 +46,7 @@ int32_t checkEventSubFrame() {
     const uint32_t masterTune = readHost32(h + es::masterTune);
     const uint32_t totalEventCount = readHost32(h + es::totalEventCount);
 
-    const uint32_t expectedFrame = static_cast<uint32_t>(g_reader.eventBodySize) + 4 * n + 36;
+    const uint32_t expectedFrame = static_cast<uint32_t>(c.in->eventBodySize) + 4 * n + 36;
     if (frameSize != expectedFrame) tally.error(-3001, E + es::frameSize, 2, expectedFrame, frameSize);
     if (headerSize != 4 * n + 28) tally.error(-3002, E + es::headerSize, 2, 4 * n + 28, headerSize);
     if (sampleRate < 11025 || sampleRate > 192000)
@@ -71,7 +72,7 @@ int32_t checkEventSubFrame() {
 
     // The loaders make no frame current unless its whole table is held.
     const unsigned char* table = h + es::categories;
-    for (uint8_t& flag : g_run.declared) flag = 0;
+    for (uint8_t& flag : c.run.declared) flag = 0;
     uint32_t sum = 0;
     for (uint32_t i = 0; i < n; ++i) {
         const uint32_t entry = readHost32(table + 4 * i);
@@ -80,37 +81,37 @@ int32_t checkEventSubFrame() {
         sum += entry & 0xFFFFFF;
         if (id == 0)
             tally.error(-3014, offset, 1, entry);
-        else if (g_run.declared[id])
+        else if (c.run.declared[id])
             tally.error(-3015, offset, 1, entry);
-        g_run.declared[id] = 1;
-        if (!validCategory(id)) tally.error(-3016, offset, 1, entry);
+        c.run.declared[id] = 1;
+        if (!validCategory(c, id)) tally.error(-3016, offset, 1, entry);
         if ((entry & 0xFFFFFF) == 0) tally.error(-3017, offset, 1, entry);
     }
     if (totalEventCount != sum) tally.error(-3018, E + es::totalEventCount, 2, totalEventCount, sum);
 
-    tally.result += walkEvents();
+    tally.result += walkEvents(c);
 
     for (uint32_t i = 0; i < n; ++i) {
         const uint32_t entry = readHost32(table + 4 * i);
         const uint32_t id = (entry >> 24) & 0x7F;
-        if (g_run.categoryCounts[id] != (entry & 0xFFFFFF))
-            tally.error(-2028, E + es::totalEventCount, 3, entry & 0xFFFFFF, id, g_run.categoryCounts[id]);
+        if (c.run.categoryCounts[id] != (entry & 0xFFFFFF))
+            tally.error(-2028, E + es::totalEventCount, 3, entry & 0xFFFFFF, id, c.run.categoryCounts[id]);
     }
 
-    const auto count = [](uint32_t category) { return static_cast<int32_t>(g_run.categoryCounts[category]); };
+    const auto count = [&c](uint32_t category) { return static_cast<int32_t>(c.run.categoryCounts[category]); };
     const int32_t beats = count(1);
     if (count(16) > beats / 8) tally.warning(-13301, E + es::totalEventCount, 1, static_cast<uint32_t>(count(16)));
-    const int32_t chords = static_cast<int32_t>(g_run.categoryCounts[8] + g_run.categoryCounts[9]);
+    const int32_t chords = static_cast<int32_t>(c.run.categoryCounts[8] + c.run.categoryCounts[9]);
     if (chords > beats / 2) tally.warning(-13203, E + es::totalEventCount, 1, static_cast<uint32_t>(chords));
     if (count(47) > 30) tally.warning(-13601, E + es::totalEventCount, 1, static_cast<uint32_t>(count(47)));
 
-    if (g_run.outline.keyChanges == 0) tally.error(-3607, static_cast<uint32_t>(kNoOffset));
-    if (g_run.outline.tempoChanges == 0) tally.error(-3608, static_cast<uint32_t>(kNoOffset));
-    if (g_run.outline.meterChanges == 0) tally.error(-3609, static_cast<uint32_t>(kNoOffset));
-    const int32_t changes = static_cast<int32_t>(static_cast<uint32_t>(g_run.outline.keyChanges) +
-                                                 static_cast<uint32_t>(g_run.outline.tempoChanges) +
-                                                 static_cast<uint32_t>(g_run.outline.meterChanges));
-    const int32_t needed = static_cast<int32_t>(zoneCount()) + 2;
+    if (c.run.outline.keyChanges == 0) tally.error(-3607, static_cast<uint32_t>(kNoOffset));
+    if (c.run.outline.tempoChanges == 0) tally.error(-3608, static_cast<uint32_t>(kNoOffset));
+    if (c.run.outline.meterChanges == 0) tally.error(-3609, static_cast<uint32_t>(kNoOffset));
+    const int32_t changes = static_cast<int32_t>(static_cast<uint32_t>(c.run.outline.keyChanges) +
+                                                 static_cast<uint32_t>(c.run.outline.tempoChanges) +
+                                                 static_cast<uint32_t>(c.run.outline.meterChanges));
+    const int32_t needed = static_cast<int32_t>(zoneCount(c)) + 2;
     if (changes < needed)
         tally.error(-3606, E + es::totalEventCount, 2, static_cast<uint32_t>(needed), static_cast<uint32_t>(changes));
     return tally.result;

@@ -53,7 +53,7 @@ enum Quiet : uint8_t {
 
 // Fills the Quiet of every value of bits 21 to 31 for the current check
 // run's category table.
-void fillQuietTable(uint8_t table[2048]);
+void fillQuietTable(const Check& c, uint8_t table[2048]);
 
 // Everything the walk carries from record to record.
 struct Walk {
@@ -65,7 +65,7 @@ struct Walk {
 };
 
 // The records from `r` on that raise nothing (quiet_path.cpp). See there.
-const unsigned char* quietRun(const unsigned char* r, const unsigned char* first, const unsigned char* end, Walk& k,
+const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* first, const unsigned char* end, Walk& k,
                               int32_t highest, int32_t totalSamples);
 
 }  // namespace kvel

@@ -2,7 +2,6 @@
 #include <cstring>
 
 #include "check/checkers.h"
-#include "interface/reader_state.h"
 
 namespace kvel {
 namespace {
@@ -25,10 +24,10 @@ void checkIdentifier(const unsigned char* id, uint32_t offset, int32_t notSpecif
 
 }  // namespace
 
-int32_t checkMainHeader() {
-    const unsigned char* h = g_reader.mainHeader;
-    Tally tally;
-    if (std::memcmp(h + mh::signature, "KVMF", 4) != 0) tally.error(-1001, mh::signature);
+int32_t checkMainHeader(Check& c) {
+    const unsigned char* h = c.in->image;
+    Tally tally{c};
+    if (std::memcmp(h + mh::signature, kSignature, 4) != 0) tally.error(-1001, mh::signature);
     checkIdentifier(h + mh::engineId, mh::engineId, -11001, -1002, tally);
     checkIdentifier(h + mh::applicationId, mh::applicationId, -11002, -1003, tally);
 
@@ -44,7 +43,7 @@ int32_t checkMainHeader() {
     else if (level < 0x1000 || level > 0xF000)
         tally.warning(-11006, mh::level, 1, level);
 
-    const uint32_t fileSize = g_reader.fileSize;
+    const uint32_t fileSize = c.in->fileSize;
     const uint32_t totalFrameSize = readHost32(h + mh::totalFrameSize);
     if (fileSize != 0 && fileSize != totalFrameSize + kMainHeaderSize)
         tally.error(-1004, mh::totalFrameSize, 1, fileSize - kMainHeaderSize);

@@ -6,10 +6,10 @@
 namespace kvel {
 
 inline void melodyRule(WalkState& w, const unsigned char* record, const Event& e) {
-    if (e.value & 0x7FF000) walkError(-3032, fileOffset(record + ev::value), 1, e.value);
+    if (e.value & 0x7FF000) walkError(*w.c, -3032, fileOffset(*w.c, record + ev::value), 1, e.value);
     const bool repeated = e.position() == w.melodyPosition;
     w.melodyPosition = e.position();
-    if (repeated) walkError(-3301, fileOffset(record + ev::samplePosition), 1, e.samplePosition);
+    if (repeated) walkError(*w.c, -3301, fileOffset(*w.c, record + ev::samplePosition), 1, e.samplePosition);
 }
 
 }  // namespace kvel

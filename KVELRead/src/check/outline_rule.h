@@ -15,10 +15,10 @@ inline void outlineRule(WalkState& w, const unsigned char* record, const Event& 
                 w.outline.zoneTerminator = 1;
                 break;
             }
-            if (zoneNumber != static_cast<uint32_t>(w.outline.zoneEventCount)) walkError(-3603, fileOffset(at), 1, e.value);
+            if (zoneNumber != static_cast<uint32_t>(w.outline.zoneEventCount)) walkError(*w.c, -3603, fileOffset(*w.c, at), 1, e.value);
             ++w.outline.zoneEventCount;
             if (zoneNumber == static_cast<uint32_t>(w.segment.zone) &&
-                int64_t{fileOffset(record)} - g_run.firstEventOffset == w.segment.first)
+                int64_t{fileOffset(*w.c, record)} - w.c->run.firstEventOffset == w.segment.first)
                 ++w.outline.zoneEventsAtStarts;
             break;
         case 2: ++w.outline.keyChanges; break;
@@ -28,18 +28,18 @@ inline void outlineRule(WalkState& w, const unsigned char* record, const Event& 
             if (w.outline.startEventPosition < 0)
                 w.outline.startEventPosition = e.position();
             else
-                walkError(-3601, fileOffset(at), 1, e.value);
+                walkError(*w.c, -3601, fileOffset(*w.c, at), 1, e.value);
             break;
         case 17:
             if (w.outline.endEventPosition < 0)
                 w.outline.endEventPosition = e.position();
             else
-                walkError(-3602, fileOffset(at), 1, e.value);
+                walkError(*w.c, -3602, fileOffset(*w.c, at), 1, e.value);
             break;
         case 32: case 33: case 40: case 41:
             break;
         default:
-            walkError(-3605, fileOffset(at), 1, e.value);
+            walkError(*w.c, -3605, fileOffset(*w.c, at), 1, e.value);
     }
 }
 

@@ -42,10 +42,10 @@ constexpr FlagRow kLoudRow = {{kLoud, kLoud, kLoud, kLoud, kLoud, kLoud, kLoud, 
 
 }  // namespace
 
-void fillQuietTable(uint8_t table[2048]) {
+void fillQuietTable(const Check& c, uint8_t table[2048]) {
     for (uint32_t top = 0; top < 256; ++top) {
         const uint32_t category = top & 0x7F;
-        const bool declared = g_run.declared[category] || category == 127;
+        const bool declared = c.run.declared[category] || category == 127;
         std::memcpy(table + 8 * top, (declared ? kFlagRows[ruleOf(category)] : kLoudRow).quiet, 8);
     }
 }
@@ -73,7 +73,7 @@ uint32_t outlineRecords(const OutlineFacts& o) {
 // Aligned so that the loop's speed does not move with the size of unrelated
 // code linked before it (by a tenth, measured).
 template <bool kBounded>
-[[gnu::noinline, gnu::aligned(64)]] const unsigned char* quietPass(const unsigned char* r,
+[[gnu::noinline, gnu::aligned(64)]] const unsigned char* quietPass(ZoneIndex& index, const unsigned char* r,
                                                                    const unsigned char* const first,
                                                                    const unsigned char* const end, Walk& k,
                                                                    const int32_t highest, const int32_t totalSamples) {
@@ -103,7 +103,7 @@ template <bool kBounded>
             if (r >= end) break;
             // Any other step is the caller's: a search would be a call here,
             // and a call in this loop would push its state out of registers.
-            if (!stepZoneSegment(static_cast<int32_t>(r - first), segment) || segment.zone < 0) break;
+            if (!stepZoneSegment(index, static_cast<int32_t>(r - first), segment) || segment.zone < 0) break;
             stop = stopOf(segment);
             newZone = segment.zone != bar.rememberedZone;
         }
@@ -238,15 +238,15 @@ template <bool kBounded>
 // `highest` is the highest quiet barBeat inside a zone; the previous barBeat
 // is at least 0x10 (bar 1), and r lies in a zone. The state lives in locals
 // and goes back to `k` at the end, so the loop runs in registers.
-const unsigned char* quietRun(const unsigned char* r, const unsigned char* const first, const unsigned char* const end,
+const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* const first, const unsigned char* const end,
                               Walk& k, const int32_t highest, const int32_t totalSamples) {
     // Past the totals no record can be quiet, and no barred one past the
     // highest barBeat: the unbounded pass would be taken back.
     if (k.order.previousSample > totalSamples) return r;
     if (k.order.previousBarBeat <= highest) {
-        if (const unsigned char* stop = quietPass<false>(r, first, end, k, highest, totalSamples)) return stop;
+        if (const unsigned char* stop = quietPass<false>(index, r, first, end, k, highest, totalSamples)) return stop;
     }
-    return quietPass<true>(r, first, end, k, highest, totalSamples);
+    return quietPass<true>(index, r, first, end, k, highest, totalSamples);
 }
 
 }  // namespace kvel

@@ -1,6 +1,6 @@
 // What the event walk and the category rules carry from record to record.
 // The walk keeps it in a local, where the compiler can hold it in registers,
-// and hands the per-check-run parts back to g_run and g_beatBar at its end.
+// and hands the per-check-run parts back to the Check at its end.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 namespace kvel {
 
 struct WalkState {
+    Check* c;
     ZoneSegment segment;  // the zone lookup's last answer
     // Entries 1, 8, 9 and 16 of the previous-position table.
     int32_t beatPosition, chordPosition, absoluteChordPosition, melodyPosition;
@@ -21,30 +22,31 @@ struct WalkState {
 // the record and count it for the walk's result, so that a record which
 // raises nothing costs no bookkeeping. walkWarning raises nothing when
 // warnings are held back.
-[[gnu::cold, gnu::noinline]] void walkError(int32_t code, uint32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
+[[gnu::cold, gnu::noinline]] void walkError(Check& c, int32_t code, uint32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
                                           uint32_t p2 = 0);
-[[gnu::cold, gnu::noinline]] void walkWarning(int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1,
+[[gnu::cold, gnu::noinline]] void walkWarning(Check& c, int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1,
                                             uint32_t p2 = 0);
 
-inline WalkState beginWalk() {
+inline WalkState beginWalk(Check& c) {
     WalkState w;
+    w.c = &c;
     w.segment = ZoneSegment{0, 0, -1, 0};  // empty: the first lookup fills it
-    w.beatPosition = g_run.previousPosition[1];
-    w.chordPosition = g_run.previousPosition[8];
-    w.absoluteChordPosition = g_run.previousPosition[9];
-    w.melodyPosition = g_run.previousPosition[16];
-    w.beatBar = g_beatBar;
-    w.outline = g_run.outline;
+    w.beatPosition = c.run.previousPosition[1];
+    w.chordPosition = c.run.previousPosition[8];
+    w.absoluteChordPosition = c.run.previousPosition[9];
+    w.melodyPosition = c.run.previousPosition[16];
+    w.beatBar = c.beatBar;
+    w.outline = c.run.outline;
     return w;
 }
 
-inline void endWalk(const WalkState& w) {
-    g_run.previousPosition[1] = w.beatPosition;
-    g_run.previousPosition[8] = w.chordPosition;
-    g_run.previousPosition[9] = w.absoluteChordPosition;
-    g_run.previousPosition[16] = w.melodyPosition;
-    g_beatBar = w.beatBar;
-    g_run.outline = w.outline;
+inline void endWalk(Check& c, const WalkState& w) {
+    c.run.previousPosition[1] = w.beatPosition;
+    c.run.previousPosition[8] = w.chordPosition;
+    c.run.previousPosition[9] = w.absoluteChordPosition;
+    c.run.previousPosition[16] = w.melodyPosition;
+    c.beatBar = w.beatBar;
+    c.run.outline = w.outline;
 }
 
 }  // namespace kvel

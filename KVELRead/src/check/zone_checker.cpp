@@ -4,7 +4,6 @@
 
 #include "check/checkers.h"
 #include "check/zone_index.h"
-#include "interface/reader_state.h"
 
 namespace kvel {
 namespace {
@@ -27,6 +26,7 @@ void prefetch(const unsigned char* at) {
 }
 
 struct ZoneCheck {
+    Check& c;
     uint32_t bound;  // B: positions above it are not read
     Tally tally;
 
@@ -34,7 +34,7 @@ struct ZoneCheck {
     // its record is not held; both read as "does not point at the event".
     bool valueAt(uint32_t position, uint32_t& value) const {
         if (position > bound) return false;
-        const unsigned char* record = eventAtPosition(position);
+        const unsigned char* record = eventAtPosition(c, position);
         if (!record) return false;
         value = readHost32(record + ev::value);
         return true;
@@ -45,7 +45,7 @@ struct ZoneCheck {
         return valueAt(position, value) && isOutline(value, code);
     }
 
-    uint32_t eventFileOffset(uint32_t position) const { return g_run.firstEventOffset + position; }
+    uint32_t eventFileOffset(uint32_t position) const { return c.run.firstEventOffset + position; }
 
     // A fade position: alignment, then the outline event it must point at.
     void fade(uint32_t position, uint32_t fieldOffset, int32_t misaligned, int32_t wrongEvent,
@@ -62,7 +62,7 @@ struct ZoneCheck {
     // zone's start is read when `readStart`, at its end when `readEnd`; a
     // read left out is the caller's to make or to leave to the walk.
     bool quiet(uint32_t i, uint32_t count, const unsigned char* R, uint32_t previousEnd, bool readStart,
-               bool readEnd) const {
+               bool readEnd) {
         const uint32_t start = readHost32(R + zr::zoneStart), end = readHost32(R + zr::zoneEnd);
         uint64_t fades[2];
         std::memcpy(fades, R + zr::fadeInStart, sizeof fades);
@@ -76,31 +76,31 @@ struct ZoneCheck {
         if (readStart && (start % kEventRecordSize != 0 || !valueAt(start, value) ||
                           !isOutline(value, kZoneEventCode) || zoneNumberOf(value) != i))
             return false;
-        return quietZoneValues(R);
+        return quietZoneValues(c, R);
     }
 
     // Checks zones that follow one another (see chainZone), indexing them on
     // the way; false as soon as one does not.
     bool chain(uint16_t count) {
-        const unsigned char* record = zoneRecord(0);
+        const unsigned char* record = zoneRecord(c, 0);
         int32_t previousEnd = static_cast<int32_t>(readHost32(record + zr::zoneStart));
         if (previousEnd < 0) return false;
         for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
             const int32_t start = static_cast<int32_t>(readHost32(record + zr::zoneStart));
             const int32_t end = static_cast<int32_t>(readHost32(record + zr::zoneEnd));
             if (start != previousEnd || start >= end) return false;
-            chainZone(i, start, record[zr::meterNumerator]);
+            chainZone(*c.zoneIndex, i, start, record[zr::meterNumerator]);
             if (!quiet(i, count, record, static_cast<uint32_t>(previousEnd), false, i + 1 == count))
                 zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
             previousEnd = end;
         }
-        endChain(count, previousEnd);
+        endChain(*c.zoneIndex, zoneRecord(c, 0), count, previousEnd);
         return true;
     }
 };
 
 void ZoneCheck::zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous) {
-    const uint32_t r = g_run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
+    const uint32_t r = c.run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
     const uint16_t number = readHost16(R + zr::zoneNumber);
     const uint32_t start = readHost32(R + zr::zoneStart);
     const uint32_t end = readHost32(R + zr::zoneEnd);
@@ -145,23 +145,23 @@ void ZoneCheck::zone(uint32_t i, uint32_t count, const unsigned char* R, const u
     if (fadeOutStart != kNoPosition && fadeOutEnd != kNoPosition && fadeOutStart >= fadeOutEnd)
         tally.error(-2019, r + zr::fadeOutEnd, 2, fadeOutEnd, fadeOutStart);
 
-    tally.result += checkZoneValues(R, i);
+    tally.result += checkZoneValues(c, R, i);
 }
 
 }  // namespace
 
-int32_t checkZones(bool leaveStartsToWalk) {
-    const unsigned char* frame = zoneFrame();
+int32_t checkZones(Check& c, bool leaveStartsToWalk) {
+    const unsigned char* frame = zoneFrame(c);
     const uint32_t frameSize = readHost32(frame + zs::frameSize);
-    const uint16_t count = zoneCount();
-    const uint32_t totalFrameSize = readHost32(g_reader.mainHeader + mh::totalFrameSize);
-    ZoneCheck check{totalFrameSize - frameSize - kEventRecordSize, {}};
+    const uint16_t count = zoneCount(c);
+    const uint32_t totalFrameSize = readHost32(c.in->image + mh::totalFrameSize);
+    ZoneCheck check{c, totalFrameSize - frameSize - kEventRecordSize, Tally{c}};
 
     const uint32_t expected = kZoneRecordSize * count + 2;
-    if (frameSize != expected) check.tally.error(-2027, g_run.zoneSubFrameOffset, 2, expected, frameSize);
+    if (frameSize != expected) check.tally.error(-2027, c.run.zoneSubFrameOffset, 2, expected, frameSize);
     if (count == 0) {
-        indexZones();
-        check.tally.error(-2001, g_run.zoneSubFrameOffset + zs::zoneCount);
+        indexZones(c);
+        check.tally.error(-2001, c.run.zoneSubFrameOffset + zs::zoneCount);
         return check.tally.result;
     }
     // Zones that follow one another, as in every well-formed file: the event
@@ -173,20 +173,21 @@ int32_t checkZones(bool leaveStartsToWalk) {
     // read left to the walk one that would have been made. Zones that turn
     // out not to follow one another are checked again from the first, as if
     // they had not been.
-    if (g_quietPaths && leaveStartsToWalk && readHost32(zoneRecord(count - 1u) + zr::zoneStart) <= check.bound) {
-        const ErrorMark mark = markErrors();
-        const Tally before = check.tally;
-        const int32_t bars = g_run.totalBarCount;
+    if (c.quietPaths && leaveStartsToWalk && readHost32(zoneRecord(c, count - 1u) + zr::zoneStart) <= check.bound) {
+        const ErrorMark mark = markErrors(*c.errors);
+        const int32_t result = check.tally.result, problems = c.problems;
+        const int32_t bars = c.run.totalBarCount;
         if (check.chain(count)) {
-            g_run.zoneStartsLeftToWalk = true;
+            c.run.zoneStartsLeftToWalk = true;
             return check.tally.result;
         }
-        restoreErrors(mark);
-        check.tally = before;
-        g_run.totalBarCount = bars;
+        restoreErrors(*c.errors, mark);
+        check.tally.result = result;
+        c.problems = problems;
+        c.run.totalBarCount = bars;
     }
-    indexZones();
-    const unsigned char* record = zoneRecord(0);
+    indexZones(c);
+    const unsigned char* record = zoneRecord(c, 0);
     // Each zone reads the event records at its start and end, spread over the
     // whole body when zones are many: fetching early the one of the zone 32
     // records on hides the wait for memory (checking a zone takes a small
@@ -194,10 +195,10 @@ int32_t checkZones(bool leaveStartsToWalk) {
     constexpr uint32_t kAhead = 32;
     uint32_t verified = kNoPosition;  // the previous zone's end, when its event was read and right
     for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
-        if (i + kAhead < count) prefetch(eventAtPosition(readHost32(record + kAhead * kZoneRecordSize + zr::zoneEnd)));
+        if (i + kAhead < count) prefetch(eventAtPosition(c, readHost32(record + kAhead * kZoneRecordSize + zr::zoneEnd)));
         const uint32_t previousEnd = i > 0 ? readHost32(record - kZoneRecordSize + zr::zoneEnd) : 0;
         const bool readStart = readHost32(record + zr::zoneStart) != verified;
-        if (g_quietPaths && check.quiet(i, count, record, previousEnd, readStart, true)) {
+        if (c.quietPaths && check.quiet(i, count, record, previousEnd, readStart, true)) {
             verified = readHost32(record + zr::zoneEnd);
             continue;
         }

@@ -24,22 +24,19 @@ struct ZoneIndex {
     const unsigned char* records;     // the first zone record
 };
 
-extern ZoneIndex g_zoneIndex;
-
 // Zones that follow one another, each non-empty and starting where the
 // previous one ends, the first at 0 or later: segment j is zone j. The zone
 // checker, which reads the zones in order anyway, indexes such zones itself
 // instead of indexZones: chainZone for each, then endChain.
-inline void chainZone(uint32_t zone, int32_t start, uint8_t numerator) {
-    g_zoneIndex.cuts[zone] = start;
-    g_zoneIndex.zoneOf[zone] = static_cast<int32_t>(zone);
-    g_zoneIndex.numeratorOf[zone] = numerator;
+inline void chainZone(ZoneIndex& x, uint32_t zone, int32_t start, uint8_t numerator) {
+    x.cuts[zone] = start;
+    x.zoneOf[zone] = static_cast<int32_t>(zone);
+    x.numeratorOf[zone] = numerator;
 }
-void endChain(uint32_t zones, int32_t end);
+void endChain(ZoneIndex& x, const unsigned char* records, uint32_t zones, int32_t end);
 
 // The segment of index j, which becomes the one last answered.
-inline ZoneSegment segmentOfIndex(uint32_t j) {
-    ZoneIndex& x = g_zoneIndex;
+inline ZoneSegment segmentOfIndex(ZoneIndex& x, uint32_t j) {
     x.cursor = j;
     return ZoneSegment{x.cuts[j], j + 1 < x.count ? x.cuts[j + 1] : kAfterAll, x.zoneOf[j], x.numeratorOf[j]};
 }
@@ -47,10 +44,10 @@ inline ZoneSegment segmentOfIndex(uint32_t j) {
 // The segment that starts at `position` when that is the end of the one
 // last answered, as a walk going forward asks: what zoneSegmentAt(position)
 // gives, without a call. False, with `segment` unchanged, otherwise.
-inline bool stepZoneSegment(int32_t position, ZoneSegment& segment) {
-    const uint32_t j = g_zoneIndex.cursor + 1;
-    if (j >= g_zoneIndex.count || g_zoneIndex.cuts[j] != position) return false;
-    segment = segmentOfIndex(j);
+inline bool stepZoneSegment(ZoneIndex& x, int32_t position, ZoneSegment& segment) {
+    const uint32_t j = x.cursor + 1;
+    if (j >= x.count || x.cuts[j] != position) return false;
+    segment = segmentOfIndex(x, j);
     return true;
 }
 

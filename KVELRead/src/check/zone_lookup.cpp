@@ -14,16 +14,14 @@
 // meter numerator, which the walk needs at every zone, so that the walk
 // does not read the zone records again.
 //
-// The index is per-check-run state in fixed process-wide storage sized for
-// the largest zone count (about 1.6 MB, untouched pages cost nothing), so a
-// check never allocates.
+// The index is per-check-run state that each reader allocates once, sized
+// for the largest zone count (about 1.6 MB; untouched pages cost nothing),
+// so that no check after a reader's first allocates.
 #include <algorithm>
 
 #include "check/zone_index.h"
 
 namespace kvel {
-
-ZoneIndex g_zoneIndex;
 
 namespace {
 
@@ -31,24 +29,23 @@ struct Span {
     int32_t start, end;
 };
 
-uint8_t numeratorOf(int32_t zone) {
+uint8_t numeratorOf(const ZoneIndex& x, int32_t zone) {
     if (zone < 0) return 0;
-    return g_zoneIndex.records[uint64_t{kZoneRecordSize} * static_cast<uint32_t>(zone) + zr::meterNumerator];
+    return x.records[uint64_t{kZoneRecordSize} * static_cast<uint32_t>(zone) + zr::meterNumerator];
 }
 
-Span spanOf(uint32_t zone) {
-    const unsigned char* r = g_zoneIndex.records + uint64_t{kZoneRecordSize} * zone;
+Span spanOf(const ZoneIndex& x, uint32_t zone) {
+    const unsigned char* r = x.records + uint64_t{kZoneRecordSize} * zone;
     return Span{static_cast<int32_t>(readHost32(r + zr::zoneStart)), static_cast<int32_t>(readHost32(r + zr::zoneEnd))};
 }
 
 // Zones in order, each starting at or after the end of the previous
 // non-empty one: the segments follow from the records directly. False when
 // some zone starts before that end.
-bool indexOrderedZones(uint16_t zones) {
-    ZoneIndex& x = g_zoneIndex;
+bool indexOrderedZones(ZoneIndex& x, uint16_t zones) {
     uint32_t m = 0;
     for (uint32_t i = 0; i < zones; ++i) {
-        const Span s = spanOf(i);
+        const Span s = spanOf(x, i);
         if (s.start >= s.end) continue;  // contains nothing
         if (m > 0 && s.start < x.cuts[m - 1]) return false;
         if (m == 0 || s.start > x.cuts[m - 1]) {
@@ -56,7 +53,7 @@ bool indexOrderedZones(uint16_t zones) {
             ++m;
         }
         x.zoneOf[m - 1] = static_cast<int32_t>(i);
-        x.numeratorOf[m - 1] = numeratorOf(static_cast<int32_t>(i));
+        x.numeratorOf[m - 1] = numeratorOf(x, static_cast<int32_t>(i));
         x.cuts[m] = s.end;
         x.zoneOf[m] = kNoZone;
         x.numeratorOf[m] = 0;
@@ -67,8 +64,8 @@ bool indexOrderedZones(uint16_t zones) {
 }
 
 // The first unpainted segment at or after j (path halving).
-uint32_t firstUnpainted(uint32_t j) {
-    uint32_t* link = g_zoneIndex.unpainted;
+uint32_t firstUnpainted(ZoneIndex& x, uint32_t j) {
+    uint32_t* link = x.unpainted;
     while (link[j] != j) {
         link[j] = link[link[j]];
         j = link[j];
@@ -78,11 +75,10 @@ uint32_t firstUnpainted(uint32_t j) {
 
 // Any zones: sort the cuts, then give each segment the first zone, in record
 // order, that covers it; a segment once painted is skipped for good.
-void indexAnyZones(uint16_t zones) {
-    ZoneIndex& x = g_zoneIndex;
+void indexAnyZones(ZoneIndex& x, uint16_t zones) {
     uint32_t m = 0;
     for (uint32_t i = 0; i < zones; ++i) {
-        const Span s = spanOf(i);
+        const Span s = spanOf(x, i);
         if (s.start >= s.end) continue;
         x.cuts[m++] = s.start;
         x.cuts[m++] = s.end;
@@ -94,38 +90,37 @@ void indexAnyZones(uint16_t zones) {
     std::fill(x.zoneOf, x.zoneOf + m, kNoZone);
 
     for (uint32_t i = 0; i < zones; ++i) {
-        const Span s = spanOf(i);
+        const Span s = spanOf(x, i);
         if (s.start >= s.end) continue;
         const uint32_t first = static_cast<uint32_t>(std::lower_bound(x.cuts, x.cuts + m, s.start) - x.cuts);
         const uint32_t last = static_cast<uint32_t>(std::lower_bound(x.cuts, x.cuts + m, s.end) - x.cuts);
-        for (uint32_t j = firstUnpainted(first); j < last; j = firstUnpainted(j + 1)) {
+        for (uint32_t j = firstUnpainted(x, first); j < last; j = firstUnpainted(x, j + 1)) {
             x.zoneOf[j] = static_cast<int32_t>(i);
             x.unpainted[j] = j + 1;
         }
     }
-    for (uint32_t j = 0; j < m; ++j) x.numeratorOf[j] = numeratorOf(x.zoneOf[j]);
+    for (uint32_t j = 0; j < m; ++j) x.numeratorOf[j] = numeratorOf(x, x.zoneOf[j]);
 }
 
 }  // namespace
 
-void indexZones() {
-    g_zoneIndex.cursor = 0;
-    g_zoneIndex.records = zoneRecord(0);
-    if (!indexOrderedZones(zoneCount())) indexAnyZones(zoneCount());
+void indexZones(Check& c) {
+    ZoneIndex& x = *c.zoneIndex;
+    x.cursor = 0;
+    x.records = zoneRecord(c, 0);
+    if (!indexOrderedZones(x, zoneCount(c))) indexAnyZones(x, zoneCount(c));
 }
 
-void endChain(uint32_t zones, int32_t end) {
-    ZoneIndex& x = g_zoneIndex;
+void endChain(ZoneIndex& x, const unsigned char* records, uint32_t zones, int32_t end) {
     x.cuts[zones] = end;
     x.zoneOf[zones] = kNoZone;
     x.numeratorOf[zones] = 0;
     x.count = zones + 1;
     x.cursor = 0;
-    x.records = zoneRecord(0);
+    x.records = records;
 }
 
-ZoneSegment zoneSegmentAt(int32_t eventPosition) {
-    const ZoneIndex& x = g_zoneIndex;
+ZoneSegment zoneSegmentAt(ZoneIndex& x, int32_t eventPosition) {
     const uint32_t m = x.count;
     if (m == 0) return ZoneSegment{INT32_MIN, kAfterAll, kNoZone, 0};
     if (eventPosition < x.cuts[0]) return ZoneSegment{INT32_MIN, x.cuts[0], kNoZone, 0};
@@ -133,7 +128,7 @@ ZoneSegment zoneSegmentAt(int32_t eventPosition) {
     uint32_t j = x.cursor + 1;
     if (j >= m || eventPosition < x.cuts[j] || (j + 1 < m && eventPosition >= x.cuts[j + 1]))
         j = static_cast<uint32_t>(std::upper_bound(x.cuts, x.cuts + m, eventPosition) - x.cuts) - 1;
-    return segmentOfIndex(j);
+    return segmentOfIndex(x, j);
 }
 
 }  // namespace kvel

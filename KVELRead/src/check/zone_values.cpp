@@ -38,7 +38,7 @@ bool reservedZero(const unsigned char* R) {
 
 }  // namespace
 
-bool quietZoneValues(const unsigned char* R) {
+bool quietZoneValues(Check& c, const unsigned char* R) {
     float bpm;
     std::memcpy(&bpm, R + zr::bpm, sizeof bpm);
     const uint8_t d = R[zr::meterDenominator], m = R[zr::meterNumerator];
@@ -50,13 +50,13 @@ bool quietZoneValues(const unsigned char* R) {
                        oneOf(m, {2, 3, 4, 5, 6, 8, 12, 16}) && bars >= 1 && bars <= 500 && (k & 0x0C00) == 0 &&
                        (keyNumber - 1 < 13 || keyNumber == 0x7F) && (!(k & 0x80) || scale == 0) && scale != 3 &&
                        reservedZero(R);
-    if (quiet) g_run.totalBarCount = static_cast<int32_t>(static_cast<uint32_t>(g_run.totalBarCount) + bars);
+    if (quiet) c.run.totalBarCount = static_cast<int32_t>(static_cast<uint32_t>(c.run.totalBarCount) + bars);
     return quiet;
 }
 
-int32_t checkZoneValues(const unsigned char* R, uint32_t i) {
-    const uint32_t r = g_run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
-    Tally tally;
+int32_t checkZoneValues(Check& c, const unsigned char* R, uint32_t i) {
+    const uint32_t r = c.run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
+    Tally tally{c};
 
     float bpm;
     std::memcpy(&bpm, R + zr::bpm, sizeof bpm);
@@ -79,13 +79,13 @@ int32_t checkZoneValues(const unsigned char* R, uint32_t i) {
     const uint16_t bars = readHost16(R + zr::barCount);
     if (invalidMeter) {
         if (bars != 0xFFFF) tally.error(-2030, r + zr::barCount, 1, bars);
-        g_run.totalBarCount = -1;
+        c.run.totalBarCount = -1;
     } else {
         if (bars == 0)
             tally.error(-2023, r + zr::barCount, 1, bars);
         else if (bars > 500)
             tally.warning(-12004, r + zr::barCount, 1, bars);
-        g_run.totalBarCount = static_cast<int32_t>(static_cast<uint32_t>(g_run.totalBarCount) + bars);
+        c.run.totalBarCount = static_cast<int32_t>(static_cast<uint32_t>(c.run.totalBarCount) + bars);
     }
 
     const uint16_t k = readHost16(R + zr::key);

@@ -6,7 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "KVELRead.h"
+
 namespace kvel {
+
+constexpr unsigned char kSignature[4] = {'K', 'V', 'M', 'F'};
 
 constexpr uint32_t kMainHeaderSize = 20;
 constexpr uint32_t kZoneSubFrameOffset = 20;  // file offset of the zone sub-frame
@@ -38,6 +42,38 @@ constexpr size_t barBeat = 0, value = 2, samplePosition = 6;
 }
 
 constexpr uint32_t kNoPosition = 0xFFFFFFFFu;  // a fade position that is not given
+
+// The public structs lie over the same bytes: a field moved on one side and
+// not on the other fails the build.
+static_assert(sizeof(KVEL_MAIN_HEADER) == kMainHeaderSize);
+static_assert(offsetof(KVEL_MAIN_HEADER, signature) == mh::signature && offsetof(KVEL_MAIN_HEADER, engineId) == mh::engineId &&
+              offsetof(KVEL_MAIN_HEADER, applicationId) == mh::applicationId && offsetof(KVEL_MAIN_HEADER, version) == mh::version &&
+              offsetof(KVEL_MAIN_HEADER, level) == mh::level && offsetof(KVEL_MAIN_HEADER, totalFrameSize) == mh::totalFrameSize);
+static_assert(offsetof(KVEL_ZONE_SUBFRAME, frameSize) == zs::frameSize && offsetof(KVEL_ZONE_SUBFRAME, zoneCount) == zs::zoneCount &&
+              offsetof(KVEL_ZONE_SUBFRAME, zones) == zs::records);
+static_assert(sizeof(KVEL_ZONE) == kZoneRecordSize);
+static_assert(offsetof(KVEL_ZONE, zoneNumber) == zr::zoneNumber && offsetof(KVEL_ZONE, zoneStartPosition) == zr::zoneStart &&
+              offsetof(KVEL_ZONE, zoneEndPosition) == zr::zoneEnd && offsetof(KVEL_ZONE, fadeInStartPosition) == zr::fadeInStart &&
+              offsetof(KVEL_ZONE, fadeInEndPosition) == zr::fadeInEnd && offsetof(KVEL_ZONE, fadeOutStartPosition) == zr::fadeOutStart &&
+              offsetof(KVEL_ZONE, fadeOutEndPosition) == zr::fadeOutEnd && offsetof(KVEL_ZONE, bpm) == zr::bpm &&
+              offsetof(KVEL_ZONE, meterDenominator) == zr::meterDenominator &&
+              offsetof(KVEL_ZONE, meterNumerator) == zr::meterNumerator && offsetof(KVEL_ZONE, barCount) == zr::barCount &&
+              offsetof(KVEL_ZONE, key) == zr::key && offsetof(KVEL_ZONE, reserved0) == zr::reservedBegin &&
+              offsetof(KVEL_ZONE, reserved5) + 4 == zr::reservedEnd);
+static_assert(offsetof(KVEL_EVENT_SUBFRAME, frameSize) == es::frameSize && offsetof(KVEL_EVENT_SUBFRAME, headerSize) == es::headerSize &&
+              offsetof(KVEL_EVENT_SUBFRAME, sampleRate) == es::sampleRate &&
+              offsetof(KVEL_EVENT_SUBFRAME, totalSamples) == es::totalSamples &&
+              offsetof(KVEL_EVENT_SUBFRAME, effectiveStart) == es::effectiveStart &&
+              offsetof(KVEL_EVENT_SUBFRAME, effectiveEnd) == es::effectiveEnd &&
+              offsetof(KVEL_EVENT_SUBFRAME, channelCount) == es::channelCount &&
+              offsetof(KVEL_EVENT_SUBFRAME, bitsPerSample) == es::bitsPerSample &&
+              offsetof(KVEL_EVENT_SUBFRAME, categoryCount) == es::categoryCount &&
+              offsetof(KVEL_EVENT_SUBFRAME, masterTune) == es::masterTune &&
+              offsetof(KVEL_EVENT_SUBFRAME, totalEventCount) == es::totalEventCount &&
+              offsetof(KVEL_EVENT_SUBFRAME, categories) == es::categories && kEventHeaderSize == es::categories);
+static_assert(sizeof(KVEL_EVENT) == kEventRecordSize);
+static_assert(offsetof(KVEL_EVENT, barBeat) == ev::barBeat && offsetof(KVEL_EVENT, value) == ev::value &&
+              offsetof(KVEL_EVENT, samplePosition) == ev::samplePosition);
 
 // Offset of the first event record inside the event sub-frame.
 constexpr uint64_t firstEventOffset(uint32_t categoryCount) {

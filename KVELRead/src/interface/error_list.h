@@ -1,4 +1,4 @@
-// The error list: a fixed array of 1000 records with one append path.
+// The error list: a fixed array of records with one append path.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@ namespace kvel {
 
 using ErrorRecord = KVEL_ERROR_RECORD;
 
-constexpr int kErrorCapacity = 1000;
+constexpr int kErrorCapacity = KVEL_ERROR_LIST_CAPACITY;
 constexpr int32_t kNoOffset = -1;
 
 struct ErrorList {
@@ -21,28 +21,30 @@ struct ErrorList {
 // The one append operation. At the cap the last record becomes the overflow
 // record (-2), so a full list keeps its first 999 records. Never fails and
 // never allocates, so it is safe on every failure path.
-void appendError(int32_t code, int32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
-                 uint32_t p2 = 0, uint32_t p3 = 0, uint32_t p4 = 0);
+inline void appendError(ErrorList& list, int32_t code, int32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
+                        uint32_t p2 = 0, uint32_t p3 = 0, uint32_t p4 = 0) {
+    if (list.count < kErrorCapacity)
+        list.records[list.count++] = ErrorRecord{code, offset, paramCount, p1, p2, p3, p4};
+    else
+        list.records[kErrorCapacity - 1] = ErrorRecord{KVEL_ERROR_TOO_MANY_ERRORS, kNoOffset, 0, 0, 0, 0, 0};
+}
 
 // Empties the list (count and read cursor 0); records are not erased.
-void clearErrors();
+inline void clearErrors(ErrorList& list) {
+    list.count = 0;
+    list.cursor = 0;
+}
 
-// The list as it stands, to go back to when a check run is done again: the
+// The list as it stands, to go back to when a check run is taken back: the
 // count, and the last record, which an append at the cap overwrites.
 struct ErrorMark {
     int count;
     ErrorRecord last;
 };
-ErrorMark markErrors();
-void restoreErrors(const ErrorMark& mark);
-
-// General codes of the library interface and loaders.
-enum GeneralCode : int32_t {
-    kTooManyErrors = -2,
-    kCannotOpen = -3,
-    kCannotRead = -4,
-    kCannotAllocate = -5,
-    kStillOpen = -7,
-};
+inline ErrorMark markErrors(const ErrorList& list) { return ErrorMark{list.count, list.records[kErrorCapacity - 1]}; }
+inline void restoreErrors(ErrorList& list, const ErrorMark& mark) {
+    list.count = mark.count;
+    list.records[kErrorCapacity - 1] = mark.last;
+}
 
 }  // namespace kvel

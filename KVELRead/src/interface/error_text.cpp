@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "KVELRead.h"
-#include "interface/message_table.h"
-#include "interface/reader_state.h"
+#include "platform/message_table.h"
+#include "interface/reader.h"
 
 namespace {
 
@@ -64,9 +64,9 @@ void expand(const char* text, const uint32_t* params, int paramCount, Out& out) 
 
 }  // namespace
 
-extern "C" KVEL_API void KVELGetErrorString(int index, char* text, int textSize) {
+extern "C" KVEL_API void KVELReaderGetErrorString(KVEL_READER* reader, int index, char* text, int textSize) {
     if (textSize < 1) return;
-    const kvel::ErrorList& list = kvel::g_reader.errors;
+    const kvel::ErrorList& list = reader->errors;
     if (index < 0 || index >= list.count) {  // outside the list: an empty line
         text[0] = '\0';
         return;
@@ -92,12 +92,11 @@ extern "C" KVEL_API void KVELGetErrorString(int index, char* text, int textSize)
     // no stored code can overflow.
     const int64_t id = -static_cast<int64_t>(r.code);
     char raw[kTextMax] = "";
-    if (id > 0 && id <= 0xFFFF) kvel::loadMessage(kvel::g_reader.module, static_cast<int>(id), raw, sizeof raw);
+    if (id > 0 && id <= 0xFFFF) kvel::loadMessage(reader->module, static_cast<int>(id), raw, sizeof raw);
     if (raw[0]) {
         if (r.paramCount <= 0 || r.paramCount > 4)
             msg.puts(raw);  // no parameters: the text is shown, not used as a format
-        else
-            {
+        else {
             const uint32_t params[4] = {r.param1, r.param2, r.param3, r.param4};
             expand(raw, params, r.paramCount, msg);
         }

@@ -9,7 +9,7 @@ int main(int argc, char** argv) {
     KVEL_MAIN_HEADER header;
     if (argc != 2 || KVELOpenFile(argv[1], &header) != 0) return 2;
     int problems = -KVELCheckFormat(0, 0);
-    printf("%s %d\n", KVELREAD_VERSION_STRING, problems);
+    printf("%s %d\n", KVEL_VERSION_STRING, problems);
     for (int i = 0; i < KVELGetErrorCount(); ++i) {
         char line[512];
         KVELGetErrorString(i, line, sizeof line);

@@ -5,7 +5,7 @@
 // file or an owned buffer is not released at unload.
 #include <windows.h>
 
-#include "interface/reader_state.h"
+#include "interface/reader.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
     if (reason == DLL_PROCESS_ATTACH) kvel::processAttach(module);

@@ -2,7 +2,7 @@
 // resources/messages.def), loaded by id through the stored module handle.
 #include <windows.h>
 
-#include "interface/message_table.h"
+#include "platform/message_table.h"
 
 namespace kvel {
 namespace {

@@ -1,7 +1,7 @@
 // Stand-in for the DLL entry point: on platforms without one, the reader
 // state is set up by static initialisation when the library is loaded.
-#include "interface/message_table.h"
-#include "interface/reader_state.h"
+#include "platform/message_table.h"
+#include "interface/reader.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The message table compiled in from resources/messages.def, for platforms
 // without module string resources: the "module handle" is the table itself.
-#include "interface/message_table.h"
+#include "platform/message_table.h"
 
 #include <cstring>
 

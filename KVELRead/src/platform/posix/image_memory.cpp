@@ -1,0 +1,33 @@
+#include "platform/image_memory.h"
+
+#include <cstdlib>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace kvel {
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+// Below a few huge pages, rounding up to whole ones costs more than it saves.
+constexpr size_t kHugeFrom = 4 * kHugePage;
+
+}  // namespace
+
+void* allocateImage(size_t size) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (size >= kHugeFrom) {
+        // Aligned to a huge page and a whole number of them, so that every
+        // page of the buffer can be one; the kernel decides whether it is.
+        const size_t rounded = (size + kHugePage - 1) & ~(kHugePage - 1);
+        if (void* p = std::aligned_alloc(kHugePage, rounded)) {
+            madvise(p, rounded, MADV_HUGEPAGE);
+            return p;
+        }
+        return nullptr;
+    }
+#endif
+    return std::malloc(size ? size : 1);
+}
+
+}  // namespace kvel
