@@ -1,41 +1,22 @@
 #include "bench_image.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
+#include "kvmf_records.h"
+
 namespace kvbench {
+
+using namespace kvcodec;
+
 namespace {
 
 constexpr uint32_t kMaxSamples = 0x6DDD000;
 constexpr uint32_t kSampleRate = 44100;
-constexpr uint32_t kNoPosition = 0xFFFFFFFF;
-constexpr uint32_t kMaxBarNumber = 0xFFE;  // 0xFFF means "no bar"
-constexpr uint16_t kNoBar = 0xFFF0;
-
-void put16(unsigned char* p, uint16_t v) {
-    p[0] = static_cast<unsigned char>(v >> 8);
-    p[1] = static_cast<unsigned char>(v);
-}
-
-void put32(unsigned char* p, uint32_t v) {
-    put16(p, static_cast<uint16_t>(v >> 16));
-    put16(p + 2, static_cast<uint16_t>(v));
-}
-
-void swap16(unsigned char* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    v = __builtin_bswap16(v);
-    std::memcpy(p, &v, 2);
-}
-
-void swap32(unsigned char* p) {
-    uint32_t v;
-    std::memcpy(&v, p, 4);
-    v = __builtin_bswap32(v);
-    std::memcpy(p, &v, 4);
-}
+constexpr uint32_t kMaxBarNumber = kNoBar - 1;
+constexpr uint16_t kNoBarBeat = barBeat(kNoBar, 0);
 
 uint32_t numeratorOf(uint32_t zone) { return zone % 2 == 0 ? 4 : 3; }
 
@@ -43,7 +24,7 @@ uint32_t numeratorOf(uint32_t zone) { return zone % 2 == 0 ? 4 : 3; }
 // melody event every fourth bar and one rule-less event per beat.
 uint32_t barEvents(uint32_t n, uint64_t k) { return 2 * n + 1 + (k % 4 == 0 ? 1 : 0); }
 
-uint32_t outline(uint32_t code, uint32_t zoneNumber = 0) { return (47u << 24) | (zoneNumber << 7) | code; }
+uint32_t outline(uint32_t code, uint32_t zoneNumber = 0) { return valueWord(47, (zoneNumber << 7) | code); }
 
 // How many whole bars each zone gets so that the events spread evenly over
 // the zones; the rest of each zone's share is padded with rule-less events.
@@ -80,13 +61,11 @@ struct Body {
     bool barZero = false;
 
     uint32_t position() const { return static_cast<uint32_t>(bytes.size()); }
-    void put(uint16_t barBeat, uint32_t value, uint32_t sample) {
-        unsigned char r[10];
-        put16(r, barZero ? static_cast<uint16_t>(barBeat & 0xF) : barBeat);
-        put32(r + 2, value);
-        put32(r + 6, sample);
-        bytes.insert(bytes.end(), r, r + 10);
-        ++counts[(value >> 24) & 0x7F];
+    void put(uint16_t field, uint32_t value, uint32_t sample) {
+        unsigned char r[kEventRecordSize];
+        kvcodec::put<Event>(r, {barZero ? barBeat(0, beatOf(field)) : field, value, sample});
+        bytes.insert(bytes.end(), r, r + kEventRecordSize);
+        ++counts[categoryOf(value)];
     }
 };
 
@@ -163,15 +142,15 @@ Image makeImage(const ImageShape& shape) {
             body.put(last, outline(40), sample);
             fadeOut[1] = body.position();
             body.put(last, outline(41), sample);
-            body.put(kNoBar, outline(17), sample);
+            body.put(kNoBarBeat, outline(17), sample);
             terminator = body.position();
-            body.put(kNoBar, outline(1, 0xFFFF), sample);
+            body.put(kNoBarBeat, outline(1, 0xFFFF), sample);
         }
     }
 
     std::vector<uint32_t> table;
     for (uint32_t c : {47u, 1u, 8u, 9u, 16u, 24u, 25u, 32u})
-        if (body.counts[c]) table.push_back((c << 24) | body.counts[c]);
+        if (body.counts[c]) table.push_back(valueWord(c, body.counts[c]));
     const uint32_t categories = static_cast<uint32_t>(table.size());
     const uint32_t bodySize = body.position();
 
@@ -179,103 +158,100 @@ Image makeImage(const ImageShape& shape) {
     Layout& L = image.layout;
     L.zoneCount = zones;
     L.categoryCount = categories;
-    L.eventCount = bodySize / 10;
-    L.eventFrameOffset = 20 + 6 + 58ull * zones;
-    L.firstEventOffset = L.eventFrameOffset + 40 + 4ull * categories;
+    L.eventCount = bodySize / kEventRecordSize;
+    L.eventFrameOffset = eventSubFrameOffset(zoneFrameSize(zones));
+    L.firstEventOffset = L.eventFrameOffset + firstEventOffset(categories);
     L.size = L.firstEventOffset + bodySize;
     std::vector<unsigned char>& out = image.bytes;
     out.assign(L.size, 0);
 
     unsigned char* p = out.data();
-    std::memcpy(p, "KVMFKVELBNCH", 12);
-    put16(p + 12, 0x0100);
-    put16(p + 14, 0x1000);
-    put32(p + 16, static_cast<uint32_t>(L.size - 20));
-
-    unsigned char* z = p + 20;
-    put32(z, 2 + 58 * zones);
-    put16(z + 4, static_cast<uint16_t>(zones));
+    put<MainHeader>(p, {kSignatureId, {'K', 'V', 'E', 'L'}, {'B', 'N', 'C', 'H'}, 0x0100, 0x1000,
+                      static_cast<uint32_t>(L.size - kMainHeaderSize)});
+    put<ZoneHeader>(p + kZoneSubFrameOffset, {zoneFrameSize(zones), static_cast<uint16_t>(zones)});
     for (uint32_t i = 0; i < zones; ++i) {
-        unsigned char* r = z + 6 + 58ull * i;
         const bool lastZone = i + 1 == zones;
-        const uint32_t fields[] = {zoneStart[i], lastZone ? terminator : zoneStart[i + 1],
-                                   i == 0 ? fadeIn[0] : kNoPosition, i == 0 ? fadeIn[1] : kNoPosition,
-                                   lastZone ? fadeOut[0] : kNoPosition, lastZone ? fadeOut[1] : kNoPosition};
-        put16(r, static_cast<uint16_t>(i));
-        for (int f = 0; f < 6; ++f) put32(r + 2 + 4 * f, fields[f]);
-        const float bpm = 80.0f + static_cast<float>(i % 9) * 10.0f;
-        uint32_t bpmBits;
-        std::memcpy(&bpmBits, &bpm, 4);
-        put32(r + 26, bpmBits);
-        r[30] = 4;
-        r[31] = static_cast<unsigned char>(numeratorOf(i));
-        put16(r + 32, barCounts[i]);
-        put16(r + 34, static_cast<uint16_t>(((i % 13) + 1) | ((i % 3) << 8)));
-        // reserved0..reserved5 stay zero
+        Zone z;  // reserved0..reserved5 stay zero
+        z.zoneNumber = static_cast<uint16_t>(i);
+        z.zoneStartPosition = zoneStart[i];
+        z.zoneEndPosition = lastZone ? terminator : zoneStart[i + 1];
+        z.fadeInStartPosition = i == 0 ? fadeIn[0] : kNoPosition;
+        z.fadeInEndPosition = i == 0 ? fadeIn[1] : kNoPosition;
+        z.fadeOutStartPosition = lastZone ? fadeOut[0] : kNoPosition;
+        z.fadeOutEndPosition = lastZone ? fadeOut[1] : kNoPosition;
+        z.bpmBits = std::bit_cast<uint32_t>(80.0f + static_cast<float>(i % 9) * 10.0f);
+        z.meterDenominator = 4;
+        z.meterNumerator = static_cast<uint8_t>(numeratorOf(i));
+        z.barCount = barCounts[i];
+        z.key = static_cast<uint16_t>(((i % 13) + 1) | ((i % 3) << 8));
+        put(p + kZoneSubFrameOffset + kZoneHeaderSize + uint64_t{kZoneRecordSize} * i, z);
     }
 
     unsigned char* e = p + L.eventFrameOffset;
-    put32(e, 36 + 4 * categories + bodySize);
-    put32(e + 4, 28 + 4 * categories);
-    put32(e + 8, kSampleRate);
-    put32(e + 12, sample + kSampleRate);
-    put32(e + 16, 0);
-    put32(e + 20, std::max<uint32_t>(sample, 1));
-    e[24] = 2;
-    e[25] = 16;
-    put16(e + 26, static_cast<uint16_t>(categories));
-    put32(e + 28, 440);
-    put32(e + 32, L.eventCount);
-    for (uint32_t c = 0; c < categories; ++c) put32(e + 36 + 4 * c, table[c]);
-    put32(e + 36 + 4 * categories, bodySize);
+    EventHeader h;
+    h.frameSize = eventFrameSize(categories, bodySize);
+    h.headerSize = eventHeaderSize(categories);
+    h.sampleRate = kSampleRate;
+    h.totalSamples = sample + kSampleRate;
+    h.effectiveStart = 0;
+    h.effectiveEnd = std::max<uint32_t>(sample, 1);
+    h.channelCount = 2;
+    h.bitsPerSample = 16;
+    h.categoryCount = static_cast<uint16_t>(categories);
+    h.masterTune = 440;
+    h.totalEventCount = L.eventCount;
+    put(e, h);
+    for (uint32_t c = 0; c < categories; ++c) put32(e + es::categories + 4 * c, table[c]);
+    put32(e + es::categories + 4 * categories, bodySize);
     std::memcpy(p + L.firstEventOffset, body.bytes.data(), bodySize);
     return image;
 }
 
 void swapFields(unsigned char* image, const Layout& L) {
-    swap16(image + 12);
-    swap16(image + 14);
-    swap32(image + 16);
+    swap16(image + mh::version);
+    swap16(image + mh::level);
+    swap32(image + mh::totalFrameSize);
 
-    unsigned char* z = image + 20;
-    swap32(z);
-    swap16(z + 4);
+    unsigned char* z = image + kZoneSubFrameOffset;
+    swap32(z + zs::frameSize);
+    swap16(z + zs::zoneCount);
     for (uint32_t i = 0; i < L.zoneCount; ++i) {
-        unsigned char* r = z + 6 + 58ull * i;
-        swap16(r);
-        for (int off = 2; off <= 26; off += 4) swap32(r + off);  // positions and bpm
-        for (int off = 32; off <= 36; off += 2) swap16(r + off);
-        for (int off = 38; off <= 54; off += 4) swap32(r + off);
+        unsigned char* r = z + kZoneHeaderSize + uint64_t{kZoneRecordSize} * i;
+        swap16(r + zr::zoneNumber);
+        for (size_t off = zr::zoneStart; off <= zr::bpm; off += 4) swap32(r + off);  // positions and bpm
+        for (size_t off = zr::barCount; off <= zr::reserved0; off += 2) swap16(r + off);
+        for (size_t off = zr::reserved1; off < zr::reservedEnd; off += 4) swap32(r + off);
     }
 
     unsigned char* e = image + L.eventFrameOffset;
-    for (int off = 0; off <= 20; off += 4) swap32(e + off);
-    swap16(e + 26);
-    swap32(e + 28);
-    swap32(e + 32);
-    for (uint32_t c = 0; c <= L.categoryCount; ++c) swap32(e + 36 + 4 * c);  // table and body size
+    for (size_t off = es::frameSize; off <= es::effectiveEnd; off += 4) swap32(e + off);
+    swap16(e + es::categoryCount);
+    swap32(e + es::masterTune);
+    swap32(e + es::totalEventCount);
+    for (uint32_t c = 0; c <= L.categoryCount; ++c) swap32(e + es::categories + 4 * c);  // table and body size
 
     unsigned char* r = image + L.firstEventOffset;
-    for (uint32_t j = 0; j < L.eventCount; ++j, r += 10) {
-        swap16(r);
-        swap32(r + 2);
-        swap32(r + 6);
+    for (uint32_t j = 0; j < L.eventCount; ++j, r += kEventRecordSize) {
+        swap16(r + ev::barBeat);
+        swap32(r + ev::value);
+        swap32(r + ev::samplePosition);
     }
 }
 
 bool readLayout(const unsigned char* image, size_t size, Layout& L) {
-    auto be16 = [&](size_t at) { return static_cast<uint32_t>(image[at] << 8 | image[at + 1]); };
-    auto be32 = [&](size_t at) { return be16(at) << 16 | be16(at + 2); };
-    if (size < 26) return false;
-    L.zoneCount = be16(24);
-    L.eventFrameOffset = 24 + size_t{be32(20)};
-    if (L.eventFrameOffset < 26 + 58ull * L.zoneCount || L.eventFrameOffset + 40 > size) return false;
-    L.categoryCount = be16(L.eventFrameOffset + 26);
-    L.firstEventOffset = L.eventFrameOffset + 40 + 4ull * L.categoryCount;
+    if (size < kZoneSubFrameOffset + kZoneHeaderSize) return false;
+    const ZoneHeader zoneHeader = get<ZoneHeader>(image + kZoneSubFrameOffset);
+    L.zoneCount = zoneHeader.zoneCount;
+    L.eventFrameOffset = eventSubFrameOffset(zoneHeader.frameSize);
+    if (L.eventFrameOffset < eventSubFrameOffset(zoneFrameSize(L.zoneCount)) ||
+        L.eventFrameOffset + firstEventOffset(0) > size)
+        return false;
+    L.categoryCount = get16(image + L.eventFrameOffset + es::categoryCount);
+    L.firstEventOffset = L.eventFrameOffset + firstEventOffset(L.categoryCount);
     if (L.firstEventOffset > size) return false;
-    L.eventCount = be32(L.firstEventOffset - 4) / 10;
+    L.eventCount = get32(image + L.firstEventOffset - 4) / kEventRecordSize;
     L.size = size;
-    return L.firstEventOffset + 10ull * L.eventCount <= size;
+    return L.firstEventOffset + uint64_t{kEventRecordSize} * L.eventCount <= size;
 }
 
 bool writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {

@@ -1,6 +1,7 @@
 // Synthetic KVMF images for the benchmarks, written straight into one byte
-// vector (the test builder's field-by-field writer is too slow for 10^7
-// events), and the floor pass that byte-swaps every multi-byte field.
+// vector through the codec's inline record writers (building a whole file
+// image first is too slow for 10^7 events), and the floor pass that
+// byte-swaps every multi-byte field.
 #pragma once
 
 #include <cstddef>

@@ -14,6 +14,7 @@
 #include "KVELRead.h"
 #include "interface/error_list.h"
 #include "interface/reader.h"
+#include "kvmf_records.h"
 
 namespace kvelfuzz {
 namespace {
@@ -158,10 +159,6 @@ std::vector<std::string> lines() {
     return out;
 }
 
-uint32_t be32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-
 struct TempFile {
     std::string path;
     TempFile() {
@@ -268,9 +265,12 @@ void runMemoryPath(const uint8_t* data, size_t size) {
 
 void compareLoaders(const uint8_t* data, size_t size) {
     // Only where the sizes agree do the two loaders place every frame alike.
-    if (size < 26 || std::memcmp(data, "KVMF", 4) != 0) return;
-    const uint32_t zoneCount = (uint32_t{data[24]} << 8) | data[25];
-    if (uint64_t{be32(data + 16)} + 20 != size || be32(data + 20) != 2 + 58 * zoneCount) return;
+    using namespace kvcodec;
+    if (size < kZoneSubFrameOffset + kZoneHeaderSize || std::memcmp(data, "KVMF", 4) != 0) return;
+    const ZoneHeader zones = get<ZoneHeader>(data + kZoneSubFrameOffset);
+    if (uint64_t{get32(data + mh::totalFrameSize)} + kMainHeaderSize != size ||
+        zones.frameSize != zoneFrameSize(zones.zoneCount))
+        return;
 
     KVEL_MAIN_HEADER header{};
     if (KVELOpenFile(writeInput(data, size).c_str(), &header) != 0) return;
@@ -286,6 +286,29 @@ void compareLoaders(const uint8_t* data, size_t size) {
     require(image == fileImage, "the loaders convert the file differently");
     require(KVELCheckFormat(0, 1) == fileResult && lines() == fileLines, "the loaders' checks disagree");
     KVELCloseFile();
+}
+
+void comparePaths(const uint8_t* data, size_t size) {
+    static KVEL_READER* const quiet = KVELCreateReader();
+    static KVEL_READER* const full = KVELCreateReader();
+    require(quiet && full, "out of memory");
+    full->check.quietPaths = false;
+    std::vector<unsigned char> a(data, data + size), b(data, data + size);
+    KVEL_MAIN_HEADER header{};
+    if (KVELReaderSetBufferWithSize(quiet, a.data(), size, &header) == 0 &&
+        KVELReaderSetBufferWithSize(full, b.data(), size, &header) == 0) {
+        for (int options = 0; options < 4; ++options) {
+            const int n = KVELReaderGetErrorCount(quiet), m = KVELReaderGetErrorCount(full);
+            require(KVELReaderCheckFormat(quiet, options & 1, options >> 1) ==
+                            KVELReaderCheckFormat(full, options & 1, options >> 1) &&
+                        same(records(quiet, n), records(full, m)),
+                    "the quiet paths and the reporting rules disagree");
+        }
+    }
+    KVELReaderCloseFile(quiet);
+    KVELReaderCloseFile(full);
+    kvel::clearErrors(quiet->errors);
+    kvel::clearErrors(full->errors);
 }
 
 void runSequence(const uint8_t* data, size_t size) {

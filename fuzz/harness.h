@@ -18,6 +18,11 @@ void runMemoryPath(const uint8_t* data, size_t size);
 // both ways: the images and the diagnostics must be the same.
 void compareLoaders(const uint8_t* data, size_t size);
 
+// Checks the input as a memory image twice, on two readers: once with the
+// quiet paths, once with every zone and record taken by the reporting rules.
+// The results and the records must be the same.
+void comparePaths(const uint8_t* data, size_t size);
+
 // Interprets the input as a series of loads, closes, checks and reads in any
 // order (first byte: how many, then one byte each), applied to the image that
 // follows, so every reader state meets every operation.

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
         kvelfuzz::runFilePath(bytes.data(), bytes.size());
         kvelfuzz::runMemoryPath(bytes.data(), bytes.size());
         kvelfuzz::compareLoaders(bytes.data(), bytes.size());
+        kvelfuzz::comparePaths(bytes.data(), bytes.size());
     }
     std::printf("%zu inputs replayed through both loaders\n", inputs.size());
     return 0;

@@ -141,7 +141,9 @@ int main(int argc, char** argv) {
     // Cut short at and inside each frame.
     const std::vector<uint8_t> whole = kvmf::wellFormed().bytes();
     const kvmf::Doc layout = kvmf::wellFormed();
-    for (size_t cut : {size_t{0}, size_t{19}, size_t{25}, size_t{70}, size_t{layout.eventSubFrameOffset() + 30},
+    const size_t zoneRecords = kvcodec::kZoneSubFrameOffset + kvcodec::kZoneHeaderSize;
+    for (size_t cut : {size_t{0}, size_t{kvcodec::kMainHeaderSize - 1}, zoneRecords - 1,
+                       zoneRecords + kvcodec::kZoneRecordSize / 2, size_t{layout.eventSubFrameOffset() + 30},
                        size_t{layout.firstEventOffset()}, whole.size() - 1}) {
         ok = write(dir, "cut-" + std::to_string(cut), std::vector<uint8_t>(whole.begin(), whole.begin() + cut)) && ok;
         ++written;

@@ -5,44 +5,40 @@
 #include <functional>
 
 #include "check_helpers.h"
+#include "kvmf_records.h"
 
 using kvtest::linesFrom;
 using kvtest::resetLibrary;
 
 namespace {
 
-void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v >> 8);
-    b[at + 1] = static_cast<uint8_t>(v);
-}
+using namespace kvcodec;
 
-void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-    put16(b, at, static_cast<uint16_t>(v >> 16));
-    put16(b, at + 2, static_cast<uint16_t>(v));
-}
+constexpr size_t kZoneRecord0 = kZoneSubFrameOffset + kZoneHeaderSize;
 
 // A zone frameSize of 0 puts the event sub-frame at offset 24, over the zone
 // count. One zone record is held; converting the event header rewrites the
 // count to 0xFFFF (from zone 0's number, 0xFFFF, already in host order).
 std::vector<uint8_t> zoneCountUnderEventHeader() {
     std::vector<uint8_t> b(84, 0);
-    std::memcpy(b.data(), "KVMF", 4);
-    put32(b, 16, 64);      // totalFrameSize
-    put32(b, 20, 0);       // zone frameSize
-    put16(b, 24, 1);       // zoneCount
-    put16(b, 26, 0xFFFF);  // zone 0's zoneNumber
-    return b;             // event header over 24..59: categoryCount 0, eventBodySize 0
+    std::memcpy(b.data() + mh::signature, kSignature, 4);
+    put32(b.data() + mh::totalFrameSize, 64);
+    put32(b.data() + kZoneSubFrameOffset + zs::frameSize, 0);
+    put16(b.data() + kZoneSubFrameOffset + zs::zoneCount, 1);
+    put16(b.data() + kZoneRecord0 + zr::zoneNumber, 0xFFFF);
+    return b;  // event header over 24..59: categoryCount 0, eventBodySize 0
 }
 
 // The same for the file loader, which reads the event sub-frame on after the
 // zone record and moves it to offset 24: its frameSize 0xFFFF becomes the count.
 std::vector<uint8_t> zoneCountUnderMovedEventFrame() {
     std::vector<uint8_t> b(134, 0);
-    std::memcpy(b.data(), "KVMF", 4);
-    put32(b, 16, 114);
-    put16(b, 24, 1);
-    put32(b, 84, 0xFFFF);  // event frameSize
-    put32(b, 120, 10);     // eventBodySize: one record
+    std::memcpy(b.data() + mh::signature, kSignature, 4);
+    put32(b.data() + mh::totalFrameSize, 114);
+    put16(b.data() + kZoneSubFrameOffset + zs::zoneCount, 1);
+    const size_t eventFrame = kZoneRecord0 + kZoneRecordSize;
+    put32(b.data() + eventFrame + es::frameSize, 0xFFFF);
+    put32(b.data() + eventFrame + es::categories, 10);  // no table: eventBodySize, one record
     return b;
 }
 

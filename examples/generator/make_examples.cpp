@@ -28,12 +28,11 @@ size_t findEvent(const Doc& d, const std::function<bool(const kvmf::Event&)>& ma
     throw std::runtime_error("example base lacks an expected event");
 }
 
-uint32_t categoryOf(const kvmf::Event& e) { return (e.value >> 24) & 0x7F; }
 auto isCategory(uint32_t c) {
-    return [c](const kvmf::Event& e) { return categoryOf(e) == c; };
+    return [c](const kvmf::Event& e) { return e.category() == c; };
 }
 auto isOutline(uint32_t code) {
-    return [code](const kvmf::Event& e) { return categoryOf(e) == 47 && (e.value & 0x7F) == code; };
+    return [code](const kvmf::Event& e) { return e.category() == 47 && (e.value & 0x7F) == code; };
 }
 
 // Main header: a partly blank engine ID, an unlikely version and a total
@@ -42,7 +41,7 @@ Doc mainHeader() {
     Doc d = base();
     d.engineId = {'K', 'V', 0, 0};
     d.version = 0x1203;
-    d.totalFrameSize = static_cast<uint32_t>(d.bytes().size() - 20 + 6);
+    d.totalFrameSize = static_cast<uint32_t>(d.bytes().size() - kvcodec::kMainHeaderSize + 6);
     return d;
 }
 
@@ -85,9 +84,9 @@ Doc categoryTable() {
     Doc d = base();
     std::vector<uint32_t> table;
     for (uint32_t entry : d.categories())
-        if ((entry >> 24) != 16) table.push_back(entry);
-    table.push_back(table[1]);               // the beat entry again
-    table.push_back(uint32_t{120} << 24 | 1);  // a user category
+        if (kvcodec::categoryOf(entry) != 16) table.push_back(entry);
+    table.push_back(table[1]);                   // the beat entry again
+    table.push_back(kvmf::valueWord(120, 1));  // a user category
     d.categoryTable = table;
     return d;
 }
@@ -109,7 +108,7 @@ Doc beat() {
     Doc d = base();
     const size_t fourth = findEvent(d, [](const kvmf::Event& e) { return e.barBeat == kvmf::barBeat(2, 4); });
     d.events[fourth].value = kvmf::valueWord(1, 1u << 21);  // bar 3 starts a beat early
-    const size_t start = findEvent(d, [](const kvmf::Event& e) { return e.barBeat == kvmf::barBeat(6, 1) && categoryOf(e) == 1; });
+    const size_t start = findEvent(d, [](const kvmf::Event& e) { return e.barBeat == kvmf::barBeat(6, 1) && e.category() == 1; });
     d.events[start].value = kvmf::valueWord(1, 3u << 21);
     return d;
 }

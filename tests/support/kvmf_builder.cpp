@@ -1,37 +1,12 @@
 #include "kvmf_builder.h"
 
+#include <bit>
 #include <cstdio>
-#include <cstring>
 #include <map>
 
+#include "kvmf_image.h"
+
 namespace kvmf {
-namespace {
-
-struct Writer {
-    std::vector<uint8_t> out;
-    void u8(uint8_t v) { out.push_back(v); }
-    void u16(uint16_t v) {
-        u8(static_cast<uint8_t>(v >> 8));
-        u8(static_cast<uint8_t>(v));
-    }
-    void u32(uint32_t v) {
-        u16(static_cast<uint16_t>(v >> 16));
-        u16(static_cast<uint16_t>(v));
-    }
-    void raw(const uint8_t* p, size_t n) { out.insert(out.end(), p, p + n); }
-};
-
-uint32_t floatBits(float f) {
-    uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    return bits;
-}
-
-}  // namespace
-
-uint16_t barBeat(uint32_t bar, uint32_t beat) { return static_cast<uint16_t>((bar << 4) | (beat & 0xF)); }
-
-uint32_t valueWord(uint32_t category, uint32_t data) { return (category << 24) | (data & 0xFFFFFF); }
 
 Event beatEvent(uint32_t bar, uint32_t beat, uint32_t sample, bool barStart, bool uncounted) {
     uint32_t data = (barStart ? 1u << 21 : 0) | (uncounted ? 1u << 22 : 0);
@@ -58,88 +33,82 @@ Event zoneEvent(uint32_t bar, uint32_t beat, uint32_t sample, uint32_t zoneNumbe
     return outlineEvent(bar, beat, sample, 1, zoneNumber);
 }
 
-Event terminatorEvent(uint32_t sample) { return zoneEvent(0xFFF, 0, sample, 0xFFFF); }
+Event terminatorEvent(uint32_t sample) { return zoneEvent(kvcodec::kNoBar, 0, sample, kvcodec::kTerminatorZone); }
 
 std::vector<uint32_t> Doc::categories() const {
     if (categoryTable) return *categoryTable;
     std::vector<uint32_t> order;
     std::map<uint32_t, uint32_t> counts;
-    for (const Event& e : events) {
-        uint32_t c = (e.value >> 24) & 0x7F;
-        if (counts[c]++ == 0) order.push_back(c);
-    }
+    for (const Event& e : events)
+        if (counts[e.category()]++ == 0) order.push_back(e.category());
     std::vector<uint32_t> table;
-    for (uint32_t c : order) table.push_back((c << 24) | (counts[c] & 0xFFFFFF));
+    for (uint32_t c : order) table.push_back(valueWord(c, counts[c]));
     return table;
 }
 
 uint32_t Doc::eventSubFrameOffset() const {
-    return 24 + zoneFrameSize.value_or(2 + 58 * static_cast<uint32_t>(zones.size()));
+    const uint32_t size = zoneFrameSize.value_or(kvcodec::zoneFrameSize(static_cast<uint32_t>(zones.size())));
+    return static_cast<uint32_t>(kvcodec::eventSubFrameOffset(size));
 }
 
 uint32_t Doc::firstEventOffset() const {
-    return eventSubFrameOffset() + 40 + 4 * static_cast<uint32_t>(categories().size());
+    return eventSubFrameOffset() + static_cast<uint32_t>(kvcodec::firstEventOffset(static_cast<uint32_t>(categories().size())));
 }
 
 std::vector<uint8_t> Doc::bytes() const {
     const std::vector<uint32_t> table = categories();
     const uint32_t n = static_cast<uint32_t>(table.size());
     uint32_t sum = 0;
-    for (uint32_t entry : table) sum += entry & 0xFFFFFF;
-    const uint32_t body = eventBodySize.value_or(10 * static_cast<uint32_t>(events.size()));
+    for (uint32_t entry : table) sum += kvcodec::dataOf(entry);
+    const uint32_t body = eventBodySize.value_or(kvcodec::kEventRecordSize * static_cast<uint32_t>(events.size()));
 
-    Writer w;
-    w.raw(signature.data(), 4);
-    w.raw(engineId.data(), 4);
-    w.raw(applicationId.data(), 4);
-    w.u16(version);
-    w.u16(level);
-    w.u32(0);  // patched below
-
-    w.u32(zoneFrameSize.value_or(2 + 58 * static_cast<uint32_t>(zones.size())));
-    w.u16(zoneCount.value_or(static_cast<uint16_t>(zones.size())));
+    kvcodec::Image image;
+    image.mainHeader = kvcodec::MainHeader{signature, engineId, applicationId, version, level, 0};  // size below
+    image.zoneHeader = kvcodec::ZoneHeader{
+        zoneFrameSize.value_or(kvcodec::zoneFrameSize(static_cast<uint32_t>(zones.size()))),
+        zoneCount.value_or(static_cast<uint16_t>(zones.size()))};
     for (size_t i = 0; i < zones.size(); ++i) {
         const Zone& z = zones[i];
-        w.u16(z.zoneNumber.value_or(static_cast<uint16_t>(i)));
-        w.u32(z.zoneStartPosition);
-        w.u32(z.zoneEndPosition);
-        w.u32(z.fadeInStartPosition);
-        w.u32(z.fadeInEndPosition);
-        w.u32(z.fadeOutStartPosition);
-        w.u32(z.fadeOutEndPosition);
-        w.u32(z.bpmBits.value_or(floatBits(z.bpm)));
-        w.u8(z.meterDenominator);
-        w.u8(z.meterNumerator);
-        w.u16(z.barCount);
-        w.u16(z.key);
-        w.u16(z.reserved0);
-        for (uint32_t r : z.reserved) w.u32(r);
+        image.zones.push_back({
+            .zoneNumber = z.zoneNumber.value_or(static_cast<uint16_t>(i)),
+            .zoneStartPosition = z.zoneStartPosition,
+            .zoneEndPosition = z.zoneEndPosition,
+            .fadeInStartPosition = z.fadeInStartPosition,
+            .fadeInEndPosition = z.fadeInEndPosition,
+            .fadeOutStartPosition = z.fadeOutStartPosition,
+            .fadeOutEndPosition = z.fadeOutEndPosition,
+            .bpmBits = z.bpmBits.value_or(std::bit_cast<uint32_t>(z.bpm)),
+            .meterDenominator = z.meterDenominator,
+            .meterNumerator = z.meterNumerator,
+            .barCount = z.barCount,
+            .key = z.key,
+            .reserved0 = z.reserved0,
+            .reserved = z.reserved,
+        });
     }
-    w.raw(zoneGap.data(), zoneGap.size());
+    image.zoneGap = zoneGap;
+    image.eventHeader = kvcodec::EventHeader{
+        .frameSize = eventFrameSize.value_or(kvcodec::eventFrameSize(n, body)),
+        .headerSize = headerSize.value_or(kvcodec::eventHeaderSize(n)),
+        .sampleRate = sampleRate,
+        .totalSamples = totalSamples,
+        .effectiveStart = effectiveStart,
+        .effectiveEnd = effectiveEnd,
+        .channelCount = channelCount,
+        .bitsPerSample = bitsPerSample,
+        .categoryCount = categoryCount.value_or(static_cast<uint16_t>(n)),
+        .masterTune = masterTune,
+        .totalEventCount = totalEventCount.value_or(sum),
+    };
+    image.categories = table;
+    image.eventBodySize = body;
+    image.events = events;
+    image.trailing = trailing;
 
-    w.u32(eventFrameSize.value_or(36 + 4 * n + body));
-    w.u32(headerSize.value_or(28 + 4 * n));
-    w.u32(sampleRate);
-    w.u32(totalSamples);
-    w.u32(effectiveStart);
-    w.u32(effectiveEnd);
-    w.u8(channelCount);
-    w.u8(bitsPerSample);
-    w.u16(categoryCount.value_or(static_cast<uint16_t>(n)));
-    w.u32(masterTune);
-    w.u32(totalEventCount.value_or(sum));
-    for (uint32_t entry : table) w.u32(entry);
-    w.u32(body);
-    for (const Event& e : events) {
-        w.u16(e.barBeat);
-        w.u32(e.value);
-        w.u32(e.samplePosition);
-    }
-    w.raw(trailing.data(), trailing.size());
-
-    const uint32_t total = totalFrameSize.value_or(static_cast<uint32_t>(w.out.size() - 20));
-    for (int i = 0; i < 4; ++i) w.out[16 + i] = static_cast<uint8_t>(total >> (24 - 8 * i));
-    return w.out;
+    std::vector<uint8_t> out = kvcodec::writeImage(image);
+    const uint32_t total = totalFrameSize.value_or(static_cast<uint32_t>(out.size() - kvcodec::kMainHeaderSize));
+    kvcodec::put32(out.data() + kvcodec::mh::totalFrameSize, total);
+    return out;
 }
 
 Doc wellFormed() {

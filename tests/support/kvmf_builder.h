@@ -1,6 +1,6 @@
-// Writes KVMF file images field by field, big-endian. Every size and count
-// field is derived from the content unless a test sets it, so a test can
-// start from a well-formed file and break exactly one thing.
+// Describes KVMF files for the tests and writes them through the codec.
+// Every size and count field is derived from the content unless a test sets
+// it, so a test can start from a well-formed file and break exactly one thing.
 #pragma once
 
 #include <array>
@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "kvmf_records.h"
+
 namespace kvmf {
 
-constexpr uint32_t kNone = 0xFFFFFFFF;  // a fade position that is not given
+constexpr uint32_t kNone = kvcodec::kNoPosition;  // a fade position that is not given
 
 struct Zone {
     std::optional<uint16_t> zoneNumber;  // derived: the record's index
@@ -31,14 +33,11 @@ struct Zone {
     std::array<uint32_t, 5> reserved{};  // reserved1..reserved5
 };
 
-struct Event {
-    uint16_t barBeat = 0;
-    uint32_t value = 0;
-    uint32_t samplePosition = 0;
-};
+using Event = kvcodec::Event;
+using kvcodec::barBeat;
+using kvcodec::valueWord;
 
 // Event constructors. bar 0xFFF is the no-bar value.
-uint16_t barBeat(uint32_t bar, uint32_t beat);
 Event beatEvent(uint32_t bar, uint32_t beat, uint32_t sample, bool barStart = false, bool uncounted = false);
 Event chordEvent(uint32_t bar, uint32_t beat, uint32_t sample, uint8_t chordNumber = 0x10, uint8_t low = 0);
 Event absoluteChordEvent(uint32_t bar, uint32_t beat, uint32_t sample, uint32_t toneBits = 0x91);
@@ -46,11 +45,10 @@ Event melodyEvent(uint32_t bar, uint32_t beat, uint32_t sample, uint32_t data = 
 Event outlineEvent(uint32_t bar, uint32_t beat, uint32_t sample, uint32_t code, uint32_t zoneNumber = 0);
 Event zoneEvent(uint32_t bar, uint32_t beat, uint32_t sample, uint32_t zoneNumber);
 Event terminatorEvent(uint32_t sample);  // no-bar zone event 0xFFFF
-uint32_t valueWord(uint32_t category, uint32_t data);
 
 struct Doc {
     // Main header.
-    std::array<uint8_t, 4> signature{'K', 'V', 'M', 'F'};
+    std::array<uint8_t, 4> signature = kvcodec::kSignatureId;
     std::array<uint8_t, 4> engineId{'K', 'V', 'E', 'L'};
     std::array<uint8_t, 4> applicationId{'T', 'E', 'S', 'T'};
     uint16_t version = 0x0100;

@@ -1,71 +1,22 @@
 // The kvel binary run as a user runs it: whole outputs and exit statuses.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "kvel_fixture.h"
 #include "kvmf_builder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-};
+using kvel_test::KvelTest;
+using kvel_test::Result;
+using kvel_test::badMeter;
+using kvel_test::warningOnly;
 
-class KvelTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("kvel-tool-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    // Runs kvel in the scratch directory; standard error is thrown away.
-    Result kvel(const std::string& args, const std::string& input = "/dev/null") const {
-        const std::string cmd =
-            "cd '" + dir_.string() + "' && '" KVEL_BINARY "' " + args + " <" + input + " 2>/dev/null";
-        return shell(cmd);
-    }
-    static Result shell(const std::string& cmd) {
-        std::FILE* p = ::popen(cmd.c_str(), "r");
-        std::string out;
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
-        const int rc = ::pclose(p);
-        return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, out};
-    }
-    void write(const std::string& name, const std::vector<uint8_t>& bytes) const {
-        fs::create_directories((dir_ / name).parent_path());
-        ASSERT_TRUE(kvmf::writeFile((dir_ / name).string(), bytes));
-    }
-    void writeText(const std::string& name, const std::string& text) const { std::ofstream(dir_ / name) << text; }
-
-    fs::path dir_;
-};
-
-std::vector<uint8_t> badMeter() {
-    kvmf::Doc d = kvmf::wellFormed();
-    d.zones[0].meterDenominator = 1;
-    return d.bytes();
-}
-
-std::vector<uint8_t> warningOnly() {
-    kvmf::Doc d = kvmf::wellFormed();
-    d.version = 0x1203;
-    return d.bytes();
-}
-
-// A file with far more problems than the library's list of 1000 holds.
 std::vector<uint8_t> overflowing() {
     kvmf::Doc d = kvmf::wellFormed();
     d.events.resize(800, kvmf::beatEvent(0, 0, 0));
@@ -127,18 +78,36 @@ TEST_F(KvelTest, CheckSearchesDirectoriesInOrderAndSkipsOtherFiles) {
               "Checked 3 files: 2 valid, 1 invalid, 0 not checked. 1 error, 1 warning.\n");
 }
 
+// Standard input goes through the file loader: the same records as the path.
 TEST_F(KvelTest, StandardInputIsCheckedLikeAFile) {
+    kvmf::Doc total = kvmf::wellFormed(), zoneSize = kvmf::wellFormed(), zoneSizeLong = kvmf::wellFormed();
+    total.totalFrameSize = 1000;       // invalid only by its size: -1004
+    zoneSize.zoneFrameSize = 20;        // the event sub-frame placed inside the zone records
+    zoneSizeLong.zoneFrameSize = 4000;  // placed beyond the file's end
+    std::vector<uint8_t> cut = kvmf::wellFormed().bytes();
+    cut.resize(cut.size() - 15);
+    write("total.kvmf", total.bytes());
+    write("zone-size.kvmf", zoneSize.bytes());
+    write("zone-size-long.kvmf", zoneSizeLong.bytes());
+    write("cut.kvmf", cut);
     write("bad.kvmf", badMeter());
     writeText("text.kvmf", "This is plain text, long enough for a header.");
-    Result r = kvel("check -", "bad.kvmf");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, std::string("<stdin>: ") + kBadMeterLine +
-                         "\nChecked 1 file: 0 valid, 1 invalid, 0 not checked. 1 error, 0 warnings.\n");
-    r = kvel("check -", "text.kvmf");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out,
-              "<stdin>: not checked: does not begin with the signature \"KVMF\"\n"
-              "Checked 1 file: 0 valid, 0 invalid, 1 not checked. 0 errors, 0 warnings.\n");
+    writeText("short.kvmf", "KVMF");
+    for (const char* name : {"total.kvmf", "zone-size.kvmf", "zone-size-long.kvmf", "cut.kvmf", "bad.kvmf",
+                             "text.kvmf", "short.kvmf"}) {
+        const Result byPath = kvel(std::string("check --format json ") + name);
+        const Result byStdin = kvel("check --format json -", name);
+        auto viaPath = nlohmann::json::parse(byPath.out)["files"][0];
+        auto viaStdin = nlohmann::json::parse(byStdin.out)["files"][0];
+        EXPECT_EQ(viaStdin["path"], "<stdin>");
+        viaPath.erase("path");
+        viaStdin.erase("path");
+        EXPECT_EQ(viaStdin, viaPath) << name;
+        EXPECT_EQ(byStdin.status, byPath.status) << name;
+    }
+    EXPECT_EQ(kvel("check -", "bad.kvmf").out,
+              std::string("<stdin>: ") + kBadMeterLine +
+                  "\nChecked 1 file: 0 valid, 1 invalid, 0 not checked. 1 error, 0 warnings.\n");
 }
 
 // A full error list must not swallow the next file's records.
@@ -184,7 +153,7 @@ TEST_F(KvelTest, JsonReportFollowsItsSchema) {
           {"code": -2021, "severity": "error", "offset": 56, "params": [1],
            "message": "ERROR(-2021) : offset 0x00000038 : [Zone Sub Frame] The meter denominator 1 is the invalid value."}]},
         {"path": "gone.kvmf", "state": "not-checked", "result": null,
-         "counts": {"errors": 1, "warnings": 0, "unlisted": 0}, "records": [
+         "counts": {"errors": 1, "warnings": 0, "unlisted": 0}, "reason": "No such file or directory", "records": [
           {"code": -3, "severity": "error", "offset": null, "params": [], "message": "ERROR(-3) : Can't open the file."}]}
       ],
       "summary": {"files": 3, "valid": 1, "invalid": 1, "notChecked": 1, "errors": 2, "warnings": 1,

@@ -1,32 +1,30 @@
 #include "check_run.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "KVELRead.h"
 #include "messages.h"
 
-namespace fs = std::filesystem;
-
 namespace kvel_tool {
+
+// The reader this checker works on; a reader whose list is full is swapped
+// for a fresh one, since only a successful load empties the list and a
+// failed open appends behind what is there.
+struct FileChecker::State {
+    KVEL_READER* reader = KVELCreateReader();
+    ~State() { KVELDestroyReader(reader); }
+
+    bool makeRoom() {
+        if (reader && KVELReaderGetErrorCount(reader) < KVEL_ERROR_LIST_CAPACITY) return true;
+        KVELDestroyReader(reader);
+        reader = KVELCreateReader();
+        return reader != nullptr;
+    }
+};
+
 namespace {
 
-constexpr int kListCapacity = 1000;
-constexpr int32_t kOverflowCode = -2;
-
-// The path of the last file that opened, used to empty the error list: only
-// a successful open does that.
-std::string g_lastOpened;
-
-void emptyErrorList() {
-    if (KVELGetErrorCount() == 0 || g_lastOpened.empty()) return;
-    if (KVELOpenFile2(g_lastOpened.c_str()) == 1) KVELCloseFile();
-}
-
-Record readRecord(int index) {
-    KVEL_ERROR_RECORD r{};
-    KVELGetErrorRecord(index, &r);
+Record readRecord(KVEL_READER* reader, int index, const KVEL_ERROR_RECORD& r) {
     Record out;
     out.code = r.code;
     out.offset = r.offset;
@@ -36,71 +34,105 @@ Record readRecord(int index) {
     out.params[2] = r.param3;
     out.params[3] = r.param4;
     char line[4096];
-    KVELGetErrorString(index, line, sizeof line);
+    KVELReaderGetErrorString(reader, index, line, sizeof line);
     out.message = line;
     return out;
 }
 
-void collect(FileResult& file, int from, int to) {
+void collect(KVEL_READER* reader, FileResult& file, int from, int to, const CheckOptions& options) {
     for (int i = from; i < to; ++i) {
-        file.records.push_back(readRecord(i));
-        (isWarning(file.records.back().code) ? file.warnings : file.errors)++;
+        KVEL_ERROR_RECORD r{};
+        KVELReaderGetErrorRecord(reader, i, &r);
+        if (std::binary_search(options.ignore.begin(), options.ignore.end(), r.code)) {
+            ++file.ignored;
+            continue;
+        }
+        file.records.push_back(readRecord(reader, i, r));
+        // The overflow record stands for the unlisted problems.
+        if (r.code == KVEL_ERROR_TOO_MANY_ERRORS && i == KVEL_ERROR_LIST_CAPACITY - 1) continue;
+        (isWarning(r.code) ? file.warnings : file.errors)++;
     }
 }
 
-// Runs the check on the loaded image; its records are those from `first` on.
-void runCheck(FileResult& file, int first, const CheckOptions& options) {
-    const int result = KVELCheckFormat(options.noWarnings ? 1 : 0, options.allowUserCategories ? 1 : 0);
-    const int count = KVELGetErrorCount();
-    collect(file, first, count);
+// Runs the check on the loaded image; the load left the list empty.
+void runCheck(KVEL_READER* reader, FileResult& file, const CheckOptions& options) {
+    const int result =
+        KVELReaderCheckFormat(reader, options.noWarnings ? 1 : 0, options.allowUserCategories ? 1 : 0);
+    const int count = KVELReaderGetErrorCount(reader);
+    collect(reader, file, 0, count, options);
     file.result = result;
-    int64_t listed = count - first;
-    if (count == kListCapacity && !file.records.empty() && file.records.back().code == kOverflowCode) {
-        // The overflow record stands for every problem it displaced.
+    int64_t listed = count;
+    KVEL_ERROR_RECORD last{};
+    if (count == KVEL_ERROR_LIST_CAPACITY && KVELReaderGetErrorRecord(reader, count - 1, &last) == 0 &&
+        last.code == KVEL_ERROR_TOO_MANY_ERRORS)
         --listed;
-        --file.errors;
-    }
     file.unlisted = std::max<int64_t>(0, -int64_t{result} - listed);
     const bool failing = file.errors > 0 || file.unlisted > 0 || (options.warningsAsErrors && file.warnings > 0);
     file.state = failing ? FileState::Invalid : FileState::Valid;
 }
 
-void checkPath(FileResult& file, const CheckOptions& options) {
-    if (KVELGetErrorCount() >= kListCapacity) emptyErrorList();
-    const int before = KVELGetErrorCount();
-    KVEL_MAIN_HEADER header;
-    if (KVELOpenFile(file.path.c_str(), &header) == 0) {
-        g_lastOpened = file.path;
-        runCheck(file, 0, options);
-    } else {
-        // A failure before the file opened appends behind the old records;
-        // one after it empties the list first and leaves only its own.
-        const int count = KVELGetErrorCount();
-        collect(file, count > before ? before : 0, count);
-    }
-    KVELCloseFile();
-}
-
-void checkImage(FileResult& file, std::vector<uint8_t>& image, const CheckOptions& options) {
-    emptyErrorList();
-    const int before = KVELGetErrorCount();
-    KVEL_MAIN_HEADER header;
-    if (KVELSetBufferWithSize(image.data(), image.size(), &header) == 0) {
-        runCheck(file, before, options);
-    } else {
-        collect(file, before, KVELGetErrorCount());
-        if (file.records.empty()) file.reason = "does not begin with the signature \"KVMF\"";
-    }
-    KVELCloseFile();
-}
-
-bool hasKvmfExtension(const fs::path& p) {
-    std::string ext = p.extension().string();
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".kvmf";
+// Checks what a load left: the image when it succeeded, else its records
+// (those from `from` on).
+void afterLoad(KVEL_READER* reader, FileResult& file, bool loaded, int from, const CheckOptions& options) {
+    if (loaded)
+        runCheck(reader, file, options);
+    else
+        collect(reader, file, from, KVELReaderGetErrorCount(reader), options);
+    KVELReaderCloseFile(reader);
 }
 
 }  // namespace
+
+FileChecker::FileChecker(const CheckOptions& options) : options_(options), state_(std::make_unique<State>()) {}
+
+FileChecker::~FileChecker() = default;
+
+FileResult FileChecker::check(const Input& input, std::istream& in) {
+    FileResult file;
+    file.path = input.kind == Input::Kind::Stdin ? "<stdin>" : input.path;
+    if (input.kind == Input::Kind::Unreadable) {
+        file.reason = input.reason;
+        return file;
+    }
+    if (input.kind == Input::Kind::File) {
+        // Only a regular file is opened: a FIFO or a device would block the
+        // open or never end.
+        file.reason = notRegularReason(input.path);
+        if (!file.reason.empty()) return file;
+    }
+    std::optional<std::vector<uint8_t>> image;
+    if (input.kind == Input::Kind::Stdin) {
+        std::string error;
+        image = readStream(in, error, options_.maxSize);
+        if (!image) {
+            file.reason = "cannot read standard input: " + error;
+            return file;
+        }
+    }
+    if (!state_->makeRoom()) {
+        file.reason = "out of memory";
+        return file;
+    }
+    KVEL_READER* reader = state_->reader;
+    KVEL_MAIN_HEADER header;
+    if (image) {
+        // The file loader's rules on the bytes: the same records as the path.
+        const bool loaded = KVELReaderLoadFileImage(reader, image->data(), image->size(), &header) == 0;
+        afterLoad(reader, file, loaded, 0, options_);
+        return file;
+    }
+    const int before = KVELReaderGetErrorCount(reader);
+    const bool loaded = KVELReaderOpenFile(reader, input.path.c_str(), &header) == 0;
+    // A file that cannot be opened appends behind the old records; a failure
+    // after the open empties the list first and leaves only its own.
+    const int count = KVELReaderGetErrorCount(reader);
+    const int from = count > before ? before : 0;
+    KVEL_ERROR_RECORD r{};
+    if (!loaded && KVELReaderGetErrorRecord(reader, from, &r) == 0 && r.code == KVEL_ERROR_CANNOT_OPEN)
+        file.reason = openError(input.path);
+    afterLoad(reader, file, loaded, from, options_);
+    return file;
+}
 
 const char* stateName(FileState state) {
     switch (state) {
@@ -109,49 +141,6 @@ const char* stateName(FileState state) {
         case FileState::NotChecked: break;
     }
     return "not-checked";
-}
-
-Expansion expandPaths(const std::vector<std::string>& paths) {
-    Expansion out;
-    for (const std::string& path : paths) {
-        if (path == "-") {
-            out.inputs.push_back({"<stdin>", true});
-            continue;
-        }
-        std::error_code ec;
-        if (!fs::is_directory(path, ec)) {
-            out.inputs.push_back({path, false});  // the library reports what is wrong with it
-            continue;
-        }
-        std::vector<std::string> found;
-        fs::recursive_directory_iterator it(path, ec), end;
-        for (; !ec && it != end; it.increment(ec)) {
-            std::error_code fileEc;
-            if (it->is_regular_file(fileEc) && hasKvmfExtension(it->path())) found.push_back(it->path().string());
-        }
-        if (ec) out.problems.push_back("cannot read directory " + path + ": " + ec.message());
-        std::sort(found.begin(), found.end());
-        for (std::string& f : found) out.inputs.push_back({std::move(f), false});
-    }
-    return out;
-}
-
-FileResult checkFile(const Input& input, const CheckOptions& options,
-                     const std::function<std::optional<std::vector<uint8_t>>(std::string&)>& readStdin) {
-    FileResult file;
-    file.path = input.path;
-    if (!input.isStdin) {
-        checkPath(file, options);
-        return file;
-    }
-    std::string error;
-    std::optional<std::vector<uint8_t>> image = readStdin(error);
-    if (!image) {
-        file.reason = "cannot read standard input: " + error;
-        return file;
-    }
-    checkImage(file, *image, options);
-    return file;
 }
 
 }  // namespace kvel_tool

@@ -1,12 +1,16 @@
-// `kvel check`: finding the files, loading and checking each one through the
-// library, and collecting what the library reported.
+// `kvel check` for one file: loading and checking it through the library,
+// and collecting what the library reported.
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <istream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "file_io.h"
+#include "input_walk.h"
 
 namespace kvel_tool {
 
@@ -14,6 +18,8 @@ struct CheckOptions {
     bool noWarnings = false;
     bool allowUserCategories = false;
     bool warningsAsErrors = false;
+    std::vector<int32_t> ignore;          // codes left out of the report and of the state
+    uint64_t maxSize = kLargestFileSize;  // standard input beyond this is not checked
 };
 
 // One record of the library's error list, with the line it formats to.
@@ -29,31 +35,33 @@ enum class FileState { Valid, Invalid, NotChecked };
 const char* stateName(FileState state);
 
 struct FileResult {
-    std::string path;  // as shown; "<stdin>" for standard input
+    std::string path;  // raw bytes as given or found; "<stdin>" for standard input
     FileState state = FileState::NotChecked;
     std::optional<int> result;  // KVELCheckFormat's result, when the check ran
     std::vector<Record> records;
     int errors = 0;       // listed error records
     int warnings = 0;     // listed warning records
     int64_t unlisted = 0; // problems counted beyond the list's 1000 records
-    std::string reason;   // why a file was not checked, when no record says it
+    int ignored = 0;      // records left out by --ignore
+    std::string reason;   // why a file was not checked, in the system's words where it has them
 };
 
-// A path named on the command line, expanded: a file stays as it is, a
-// directory becomes every *.kvmf below it (sorted), "-" is standard input.
-struct Input {
-    std::string path;
-    bool isStdin = false;
-};
+// Checks one file after another with a reader of its own, so that checkers
+// on different threads never meet.
+class FileChecker {
+public:
+    explicit FileChecker(const CheckOptions& options);
+    ~FileChecker();
+    FileChecker(const FileChecker&) = delete;
+    FileChecker& operator=(const FileChecker&) = delete;
 
-struct Expansion {
-    std::vector<Input> inputs;
-    std::vector<std::string> problems;  // unreadable directories and the like
-};
-Expansion expandPaths(const std::vector<std::string>& paths);
+    // `in` supplies standard input's bytes.
+    FileResult check(const Input& input, std::istream& in);
 
-// Checks one input. `stdinBytes` supplies standard input's content.
-FileResult checkFile(const Input& input, const CheckOptions& options,
-                     const std::function<std::optional<std::vector<uint8_t>>(std::string&)>& readStdin);
+private:
+    struct State;
+    const CheckOptions& options_;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace kvel_tool

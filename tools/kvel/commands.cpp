@@ -1,9 +1,19 @@
 #include "commands.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
 
+#include "check_pipeline.h"
 #include "check_report.h"
 #include "file_io.h"
 #include "dump_text.h"
@@ -11,6 +21,7 @@
 #include "json_layout.h"
 #include "kvmf_image.h"
 #include "messages.h"
+#include "path_text.h"
 #include "progress.h"
 
 namespace kvel_tool {
@@ -21,28 +32,81 @@ constexpr size_t kProgressThreshold = 20;
 
 int status(ExitStatus s) { return static_cast<int>(s); }
 
+// After freeing a large block glibc raises its thresholds for returning
+// memory to the system, and freed memory then stays resident: a run's peak
+// would grow with the variety of its files, not with the largest. Fixed
+// thresholds keep it at what the largest file needs.
+void keepHeapFlat() {
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    mallopt(M_TRIM_THRESHOLD, 128 * 1024);
+#endif
+}
+
 }  // namespace
 
 int runCheck(const CheckCommand& cmd, std::istream& in, std::ostream& out, std::ostream& err) {
-    Expansion expansion = expandPaths(cmd.paths);
-    CheckReport report(out, cmd.format == Format::Json, cmd.quiet, cmd.options);
-    for (const std::string& problem : expansion.problems) {
-        err << "kvel: " << problem << '\n';
-        report.addUnreadable();
+    // Standard input may be read on a worker thread: reading must not flush
+    // the report, which only this thread writes.
+    in.tie(nullptr);
+    keepHeapFlat();
+    std::ifstream listFile;
+    std::istream* list = nullptr;
+    if (!cmd.filesFrom.empty()) {
+        if (cmd.filesFrom == "-") {
+            list = &in;
+        } else {
+            listFile.open(cmd.filesFrom, std::ios::binary);
+            if (!listFile) {
+                err << "kvel: cannot read " << escapePath(cmd.filesFrom) << ": " << std::strerror(errno) << '\n';
+                return status(ExitStatus::NotLoaded);
+            }
+            list = &listFile;
+        }
     }
-    Progress progress(cmd.progress && stderrIsTerminal() && expansion.inputs.size() >= kProgressThreshold,
-                      expansion.inputs.size());
-    auto readStdin = [&in](std::string& error) { return readStream(in, error); };
-    for (size_t i = 0; i < expansion.inputs.size(); ++i) {
-        FileResult file = checkFile(expansion.inputs[i], cmd.options, readStdin);
-        const bool printsLines = cmd.format == Format::Text && !cmd.quiet;
+    InputWalk walk(cmd.paths, list, cmd.nulSeparated);
+    walk.onEmptyDirectory = [&err](const std::string& dir) {
+        err << "kvel: " << escapePath(dir) << ": no .kvmf file found\n";
+    };
+    CheckReport report(out, cmd.format, cmd.quiet, cmd.color, cmd.options);
+    report.begin();
+    Progress progress(cmd.progress && stderrIsTerminal(), kProgressThreshold);
+    const bool printsLines = cmd.format == Format::Text && !cmd.quiet;
+    bool written = true;
+    checkInOrder(walk, cmd.jobs, cmd.options, in, [&](const FileResult& file) {
         if (printsLines && (!file.records.empty() || !file.reason.empty())) progress.clear();
-        report.add(file);
-        progress.update(i + 1);
-    }
+        written = report.add(file);
+        progress.update(static_cast<size_t>(report.totals().files));
+        return written;
+    });
     progress.clear();
-    report.finish();
-    return status(report.status());
+    if (written) written = report.finish();
+    // A failed write is reported by the caller, which knows the reason.
+    return status(written ? report.status() : ExitStatus::NotLoaded);
+}
+
+bool parseCodes(const std::vector<std::string>& texts, std::vector<int32_t>& codes) {
+    for (const std::string& text : texts) {
+        int32_t code = 0;
+        const char* end = text.data() + text.size();
+        const auto parsed = std::from_chars(text.data(), end, code);
+        if (text.empty() || parsed.ec != std::errc() || parsed.ptr != end) return false;
+        codes.push_back(code > 0 ? -code : code);
+    }
+    std::sort(codes.begin(), codes.end());
+    return true;
+}
+
+bool parseEventRange(const std::string& text, EventRange& range) {
+    const size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    auto bound = [](const char* from, const char* to, size_t& value) {
+        if (from == to) return true;
+        const auto parsed = std::from_chars(from, to, value);
+        return parsed.ec == std::errc() && parsed.ptr == to;
+    };
+    return bound(text.data(), text.data() + colon, range.from) &&
+           bound(text.data() + colon + 1, text.data() + text.size(), range.to);
 }
 
 int runCodes(Format format, std::ostream& out) {
@@ -80,12 +144,12 @@ std::string plainMessage(const std::string& what) {
 int runDump(const DumpCommand& cmd, std::istream& in, std::ostream& out, std::ostream& err) {
     const std::optional<Bytes> bytes = readInput(cmd.path, in, err);
     if (!bytes) return status(ExitStatus::NotLoaded);
-    const std::string shown = cmd.path == "-" ? "<stdin>" : cmd.path;
+    const std::string shown = cmd.path == "-" ? "<stdin>" : escapePath(cmd.path);
     const Image image = parseImage(*bytes);
     if (cmd.format == Format::Json)
         writeJson(out, imageToJson(image, shown, bytes->size()));
     else
-        dumpText(out, image, shown, bytes->size());
+        dumpText(out, image, shown, bytes->size(), cmd.events.from, cmd.events.to);
     out.flush();
     if (image.stop) {
         err << "kvel: " << shown << ": stopped at offset " << image.stop->offset << ": " << image.stop->reason << '\n';

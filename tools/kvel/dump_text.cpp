@@ -1,5 +1,6 @@
 #include "dump_text.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -115,7 +116,7 @@ void eventHeader(std::ostream& out, const Image& image) {
     out << '\n';
 }
 
-void events(std::ostream& out, const Image& image) {
+void events(std::ostream& out, const Image& image, size_t first, size_t end) {
     const uint32_t body = *image.eventBodySize;
     out << "Events at offset " << firstEventOffset(image) << "\n  event body size    " << body;
     if (static_cast<int32_t>(body) <= 0)
@@ -125,9 +126,12 @@ void events(std::ostream& out, const Image& image) {
     out << "\n\n";
     if (image.events.empty()) return;
     const uint32_t rate = image.eventHeader->sampleRate;
+    end = std::min(end, image.events.size());
+    if (first > 0 || end < image.events.size())
+        out << "  (events " << first << " up to " << end << " of " << image.events.size() << " shown)\n";
     out << format("  %5s  %8s  %-8s  %10s  %10s  %-16s  %s\n", "index", "position", "bar.beat", "sample", "time",
                   "category", "data");
-    for (size_t i = 0; i < image.events.size(); ++i) {
+    for (size_t i = first; i < end && out; ++i) {
         const Event& e = image.events[i];
         const std::string barBeat = e.bar() == kNoBar ? "-" : format("%u.%u", e.bar(), e.beat());
         out << format("  %5zu  %8zu  %-8s  %10u  %10s  %-16s  %s\n", i, i * kEventRecordSize, barBeat.c_str(),
@@ -189,12 +193,13 @@ std::string describeEvent(const Event& e) {
     return text;
 }
 
-void dumpText(std::ostream& out, const Image& image, const std::string& path, uint64_t fileSize) {
+void dumpText(std::ostream& out, const Image& image, const std::string& path, uint64_t fileSize, size_t firstEvent,
+              size_t endEvent) {
     out << path << ": " << fileSize << " bytes\n\n";
     if (image.mainHeader) mainHeader(out, *image.mainHeader, fileSize);
     if (image.zoneHeader) zones(out, image);
     if (image.eventHeader) eventHeader(out, image);
-    if (image.eventBodySize) events(out, image);
+    if (image.eventBodySize) events(out, image, firstEvent, endEvent);
     if (image.stop) {
         out << "Stopped at offset " << image.stop->offset << ": " << image.stop->reason << ".\n";
         if (!image.trailing.empty()) out << image.trailing.size() << " bytes from there on are not shown.\n";

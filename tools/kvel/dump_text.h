@@ -9,7 +9,10 @@
 
 namespace kvel_tool {
 
-void dumpText(std::ostream& out, const Image& image, const std::string& path, uint64_t fileSize);
+// Shows the events with an index from `firstEvent` up to but not including
+// `endEvent`. Stops when `out` fails, so that a closed pipe ends the dump.
+void dumpText(std::ostream& out, const Image& image, const std::string& path, uint64_t fileSize,
+              size_t firstEvent = 0, size_t endEvent = SIZE_MAX);
 
 // "m:ss.mmm" for a sample position at a sample rate; "-" without a rate.
 std::string sampleTime(uint32_t sample, uint32_t sampleRate);

@@ -15,10 +15,6 @@ int32_t checkMainHeader(Check& c);
 // `leaveStartsToWalk`, the zone events that the walk meets may be left to it
 // (see CheckRun::zoneStartsLeftToWalk).
 int32_t checkZones(Check& c, bool leaveStartsToWalk);
-int32_t checkZoneValues(Check& c, const unsigned char* record, uint32_t index);  // also sums the bars
-// True, with the bars summed, when checkZoneValues would raise nothing, not
-// even a warning; false, with nothing done, when it may raise something.
-bool quietZoneValues(Check& c, const unsigned char* record);
 int32_t checkEventSubFrame(Check& c);
 int32_t walkEvents(Check& c);
 

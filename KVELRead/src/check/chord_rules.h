@@ -2,40 +2,51 @@
 // share the sharp/flat test and the same-position test across both categories.
 #pragma once
 
+#include "check/report.h"
 #include "check/walk_state.h"
 
 namespace kvel {
 
-inline bool validChordNumber(uint32_t n) {
-    return n <= 0x06 || (n >= 0x10 && n <= 0x23) || (n >= 0x40 && n <= 0x57) ||
-           (n >= 0x80 && n <= 0x8D) || (n >= 0xB0 && n <= 0xC4);
+constexpr uint32_t kChordReserved = 0xE000E0;          // bits 5-7 and 21-23
+constexpr uint32_t kAbsoluteChordReserved = 0x800000;  // bit 23
+constexpr uint32_t kAbsoluteChordTones = 0x7FFFE0;     // bits 5-22: none set is doubtful
+
+constexpr bool validChordNumber(uint32_t n) {
+    return n <= 0x06 || (n >= 0x10 && n <= 0x23) || (n >= 0x40 && n <= 0x57) || (n >= 0x80 && n <= 0x8D) ||
+           (n >= 0xB0 && n <= 0xC4);
 }
 
 // Flag 3 is invalid unless bits 2-4 are all set.
-inline bool invalidSharpFlat(uint32_t value) { return (value & 0x1C) != 0x1C && (value & 0x03) == 0x03; }
+constexpr bool invalidSharpFlat(uint32_t value) { return (value & 0x1C) != 0x1C && (value & 0x03) == 0x03; }
 
 // A chord of either kind on the sample position of the previous one.
-inline void sameChordPosition(WalkState& w, const unsigned char* record, const Event& e, int32_t& own) {
+template <class Report>
+KVEL_RULE bool sameChordPosition(const WalkState& w, const unsigned char* record, const Event& e, const Report& report) {
     const int32_t pos = e.position();
-    if (pos == w.chordPosition || pos == w.absoluteChordPosition)
-        walkError(*w.c, -3203, fileOffset(*w.c, record + ev::samplePosition), 1, e.samplePosition);
-    own = pos;
+    return !(pos == w.chordPosition || pos == w.absoluteChordPosition) ||
+           report.error(-3203, report.at(record + ev::samplePosition), 1, e.samplePosition);
 }
 
-inline void chordRule(WalkState& w, const unsigned char* record, const Event& e) {
-    const unsigned char* at = record + ev::value;
-    if (!validChordNumber((e.value >> 8) & 0xFF)) walkError(*w.c, -3201, fileOffset(*w.c, at), 1, e.value);
-    if (invalidSharpFlat(e.value)) walkError(*w.c, -3202, fileOffset(*w.c, at), 1, e.value);
-    if (e.value & 0xE000E0) walkError(*w.c, -3032, fileOffset(*w.c, at), 1, e.value);
-    sameChordPosition(w, record, e, w.chordPosition);
+template <class Report>
+KVEL_RULE bool chordRule(WalkState& w, const unsigned char* record, const Event& e, const Report& report) {
+    const uint32_t at = report.at(record + ev::value);
+    if (!validChordNumber((e.value >> 8) & 0xFF) && !report.error(-3201, at, 1, e.value)) return false;
+    if (invalidSharpFlat(e.value) && !report.error(-3202, at, 1, e.value)) return false;
+    if ((e.value & kChordReserved) && !report.error(-3032, at, 1, e.value)) return false;
+    if (!sameChordPosition(w, record, e, report)) return false;
+    w.chordPosition = e.position();
+    return true;
 }
 
-inline void absoluteChordRule(WalkState& w, const unsigned char* record, const Event& e) {
-    const unsigned char* at = record + ev::value;
-    if (invalidSharpFlat(e.value)) walkError(*w.c, -3202, fileOffset(*w.c, at), 1, e.value);
-    if ((e.value & 0x7FFFE0) == 0) walkWarning(*w.c, -13201, fileOffset(*w.c, at), 1, e.value);
-    if (e.value & 0x800000) walkError(*w.c, -3032, fileOffset(*w.c, at), 1, e.value);
-    sameChordPosition(w, record, e, w.absoluteChordPosition);
+template <class Report>
+KVEL_RULE bool absoluteChordRule(WalkState& w, const unsigned char* record, const Event& e, const Report& report) {
+    const uint32_t at = report.at(record + ev::value);
+    if (invalidSharpFlat(e.value) && !report.error(-3202, at, 1, e.value)) return false;
+    if ((e.value & kAbsoluteChordTones) == 0 && !report.warning(-13201, at, 1, e.value)) return false;
+    if ((e.value & kAbsoluteChordReserved) && !report.error(-3032, at, 1, e.value)) return false;
+    if (!sameChordPosition(w, record, e, report)) return false;
+    w.absoluteChordPosition = e.position();
+    return true;
 }
 
 }  // namespace kvel

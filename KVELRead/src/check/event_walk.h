@@ -1,71 +1,81 @@
-// What the event walk's two paths share: the walk's state, and how the
-// quiet path (quiet_path.cpp) sorts the records it can take.
+// One event record through the walk: the tests every record gets, then its
+// category's rule. Written once; the walk takes a record with the Full
+// policy, the quiet path (quiet_path.cpp) with the Probe one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
+#include "check/beat_rule.h"
+#include "check/chord_rules.h"
+#include "check/melody_rule.h"
+#include "check/outline_rule.h"
+#include "check/record_rule.h"
 #include "check/walk_state.h"
 
 namespace kvel {
 
-constexpr uint16_t kFirstNoBar = 0xFFF0;  // barBeat from here on: bar 0xFFF, no bar
+// The kind of every top byte of a value, for a walk over a file that
+// declares `declared`.
+inline constexpr auto kKindOfCategory = [] {
+    std::array<uint8_t, 128> kinds{};
+    for (uint32_t category = 0; category < 128; ++category) {
+        const Rule rule = ruleOf(category);
+        kinds[category] = static_cast<uint8_t>(rule | (rule == kBeatRule ? kBeatKind : 0));
+    }
+    return kinds;
+}();
 
-// The walk's own ordering of the records: bar and beat of the last record
-// with a bar (bar-major order is the order of barBeat = bar << 4 | beat) and
-// the sample position of the last record.
-struct Order {
-    uint16_t previousBarBeat;
-    int32_t previousSample;
-};
-
-// The category rules.
-enum Rule : uint8_t { kNoRule, kBeatRule, kChordRule, kAbsoluteChordRule, kMelodyRule, kOutlineRule };
-
-inline Rule ruleOf(uint32_t category) {
-    switch (category) {
-        case 1: return kBeatRule;
-        case 8: return kChordRule;
-        case 9: return kAbsoluteChordRule;
-        case 16: return kMelodyRule;
-        case 47: return kOutlineRule;
-        default: return kNoRule;
+inline void fillKinds(uint8_t kinds[256], const uint8_t declared[256]) {
+    for (uint32_t top = 0; top < 256; ++top) {
+        const uint32_t category = top & 0x7F;
+        const bool undeclared = !declared[category] && category < 127;
+        kinds[top] = static_cast<uint8_t>(kKindOfCategory[category] | (undeclared ? kUndeclared : 0));
     }
 }
 
-// An outline record with code 1, and the zone terminator among those.
-inline bool isZoneEvent(const Event& e) { return (e.value & 0x7F) == 1; }
-inline bool isTerminator(const Event& e) { return ((e.value >> 7) & 0xFFFF) == 0xFFFF; }
+// `position` is the record's event position; `counts` counts records by the
+// value's top byte. With a Probe, nothing changes unless every test passes.
+template <class Report>
+KVEL_RULE bool walkRecord(WalkState& w, const WalkLimits& limits, const unsigned char* record, int64_t position,
+                          uint32_t counts[256], const Report& report) {
+    const Event e = readEvent(record);
+    const uint8_t kind = limits.kinds[e.value >> 24];
+    Order next;
+    bool after;
+    if (!recordRule(w, limits, record, e, kind, next, after, report)) return false;
+    // The most frequent kinds first.
+    const Rule rule = static_cast<Rule>(kind & kRuleBits);
+    if (rule == kNoRule) {
+    } else if (rule == kBeatRule) {
+        if (!beatRule(w, record, e, report)) return false;
+    } else {
+        bool taken = true;
+        switch (rule) {
+            case kChordRule: taken = chordRule(w, record, e, report); break;
+            case kAbsoluteChordRule: taken = absoluteChordRule(w, record, e, report); break;
+            case kMelodyRule: taken = melodyRule(w, record, e, report); break;
+            case kOutlineRule: taken = outlineRule(w, record, position, e, report); break;
+            case kNoRule: case kBeatRule: break;
+        }
+        if (!taken) return false;
+    }
+    w.order = next;
+    w.afterTerminator = after;
+    ++counts[e.value >> 24];
+    return true;
+}
 
-// What the quiet path does with a record, by the value's bits 21 to 31
-// (category and bits 21 to 23): the category's rule, with the tests that
-// those bits decide already made. kLoud: the full path.
-enum Quiet : uint8_t {
-    kQuiet,           // a declared category without a rule
-    kBarStartBeat,    // a counted beat that starts a bar
-    kUncountedBeat,
-    kChord,           // bits 21-23 clear
-    kAbsoluteChord,   // bit 23 clear
-    kMelody,          // bits 21-22 clear
-    kOutline,
-    kLoud,
-    kBeat = 0x80      // a counted beat; a bit of its own, tested before the rest
+// The quiet path's kinds by the value's bits 21-31, filled on its first use
+// in a walk.
+struct QuietTable {
+    bool filled = false;
+    uint8_t kinds[2048];
 };
 
-// Fills the Quiet of every value of bits 21 to 31 for the current check
-// run's category table.
-void fillQuietTable(const Check& c, uint8_t table[2048]);
-
-// Everything the walk carries from record to record.
-struct Walk {
-    WalkState w;  // the rules' state
-    Order order;
-    bool afterTerminator;
-    uint8_t quiet[2048];   // Quiet by the value's bits 21-31
-    uint32_t counts[256];  // records by the value's top byte (bit 7 and the category)
-};
-
-// The records from `r` on that raise nothing (quiet_path.cpp). See there.
-const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* first, const unsigned char* end, Walk& k,
-                              int32_t highest, int32_t totalSamples);
+// The records from `r` on that raise nothing (quiet_path.cpp).
+const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* first,
+                              const unsigned char* end, WalkState& w, const WalkLimits& limits, QuietTable& table,
+                              uint32_t counts[256]);
 
 }  // namespace kvel

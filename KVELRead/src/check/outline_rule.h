@@ -2,45 +2,57 @@
 // of the walk and the header checks judge.
 #pragma once
 
+#include "check/report.h"
 #include "check/walk_state.h"
 
 namespace kvel {
 
-inline void outlineRule(WalkState& w, const unsigned char* record, const Event& e) {
-    const unsigned char* at = record + ev::value;
-    const uint32_t zoneNumber = (e.value >> 7) & 0xFFFF;
+constexpr uint32_t zoneNumberOf(uint32_t value) { return (value >> 7) & 0xFFFF; }
+
+// An outline record with code 1, and the zone terminator among those.
+constexpr bool isZoneEvent(uint32_t value) { return (value & 0x7F) == KVEL_OUTLINE_ZONE; }
+constexpr bool isTerminator(uint32_t value) { return zoneNumberOf(value) == KVEL_ZONE_TERMINATOR; }
+
+// `position` is the record's event position. Each code makes at most one
+// test, before it changes anything.
+template <class Report>
+KVEL_RULE bool outlineRule(WalkState& w, const unsigned char* record, int64_t position, const Event& e,
+                           const Report& report) {
+    OutlineFacts& o = w.outline;
     switch (e.value & 0x7F) {
-        case 1:
-            if (zoneNumber == 0xFFFF) {  // the terminator is not numbered
-                w.outline.zoneTerminator = 1;
+        case KVEL_OUTLINE_ZONE: {
+            const uint32_t zoneNumber = zoneNumberOf(e.value);
+            if (zoneNumber == KVEL_ZONE_TERMINATOR) {  // the terminator is not numbered
+                o.zoneTerminator = 1;
                 break;
             }
-            if (zoneNumber != static_cast<uint32_t>(w.outline.zoneEventCount)) walkError(*w.c, -3603, fileOffset(*w.c, at), 1, e.value);
-            ++w.outline.zoneEventCount;
-            if (zoneNumber == static_cast<uint32_t>(w.segment.zone) &&
-                int64_t{fileOffset(*w.c, record)} - w.c->run.firstEventOffset == w.segment.first)
-                ++w.outline.zoneEventsAtStarts;
+            if (zoneNumber != static_cast<uint32_t>(o.zoneEventCount) &&
+                !report.error(-3603, report.at(record + ev::value), 1, e.value))
+                return false;
+            ++o.zoneEventCount;
+            // Counted for the zone checker, which may leave these events to the walk.
+            if (zoneNumber == static_cast<uint32_t>(w.segment.zone) && position == w.segment.first)
+                ++o.zoneEventsAtStarts;
             break;
-        case 2: ++w.outline.keyChanges; break;
-        case 3: ++w.outline.tempoChanges; break;
-        case 4: ++w.outline.meterChanges; break;
-        case 16:
-            if (w.outline.startEventPosition < 0)
-                w.outline.startEventPosition = e.position();
-            else
-                walkError(*w.c, -3601, fileOffset(*w.c, at), 1, e.value);
+        }
+        case KVEL_OUTLINE_KEY_CHANGE: ++o.keyChanges; break;
+        case KVEL_OUTLINE_TEMPO_CHANGE: ++o.tempoChanges; break;
+        case KVEL_OUTLINE_METER_CHANGE: ++o.meterChanges; break;
+        case KVEL_OUTLINE_START:
+            if (o.startEventPosition >= 0) return report.error(-3601, report.at(record + ev::value), 1, e.value);
+            o.startEventPosition = e.position();
             break;
-        case 17:
-            if (w.outline.endEventPosition < 0)
-                w.outline.endEventPosition = e.position();
-            else
-                walkError(*w.c, -3602, fileOffset(*w.c, at), 1, e.value);
+        case KVEL_OUTLINE_END:
+            if (o.endEventPosition >= 0) return report.error(-3602, report.at(record + ev::value), 1, e.value);
+            o.endEventPosition = e.position();
             break;
-        case 32: case 33: case 40: case 41:
+        case KVEL_OUTLINE_FADE_IN_START: case KVEL_OUTLINE_FADE_IN_END:
+        case KVEL_OUTLINE_FADE_OUT_START: case KVEL_OUTLINE_FADE_OUT_END:
             break;
         default:
-            walkError(*w.c, -3605, fileOffset(*w.c, at), 1, e.value);
+            return report.error(-3605, report.at(record + ev::value), 1, e.value);
     }
+    return true;
 }
 
 }  // namespace kvel

@@ -1,6 +1,6 @@
-// What the event walk and the category rules carry from record to record.
-// The walk keeps it in a local, where the compiler can hold it in registers,
-// and hands the per-check-run parts back to the Check at its end.
+// What the event walk and its rules carry from record to record. The walk
+// keeps it in a local, where the compiler can hold it in registers, and
+// hands the per-check-run parts back to the Check at its end.
 #pragma once
 
 #include <cstdint>
@@ -9,42 +9,51 @@
 
 namespace kvel {
 
+// The walk's own ordering of the records: bar and beat of the last record
+// with a bar (bar-major order is the order of barBeat = bar << 4 | beat) and
+// the sample position of the last record.
+struct Order {
+    uint16_t previousBarBeat;
+    int32_t previousSample;
+};
+
 struct WalkState {
-    Check* c;
-    ZoneSegment segment;  // the zone lookup's last answer
+    ZoneSegment segment;  // the zone lookup's answer for the current record
+    Order order;
+    bool afterTerminator;  // the last zone event was the zone terminator
     // Entries 1, 8, 9 and 16 of the previous-position table.
     int32_t beatPosition, chordPosition, absoluteChordPosition, melodyPosition;
     BeatBarState beatBar;
     OutlineFacts outline;
 };
 
-// The walk and its rules raise their problems through these. They append
-// the record and count it for the walk's result, so that a record which
-// raises nothing costs no bookkeeping. walkWarning raises nothing when
-// warnings are held back.
-[[gnu::cold, gnu::noinline]] void walkError(Check& c, int32_t code, uint32_t offset, int32_t paramCount = 0, uint32_t p1 = 0,
-                                          uint32_t p2 = 0);
-[[gnu::cold, gnu::noinline]] void walkWarning(Check& c, int32_t code, uint32_t offset, int32_t paramCount, uint32_t p1,
-                                            uint32_t p2 = 0);
+// What every record is held to, fixed for a walk.
+struct WalkLimits {
+    int32_t totalSamples;
+    int32_t totalBarCount;
+    int32_t highestBarBeat;  // highestQuietBarBeat(totalBarCount)
+    uint8_t kinds[256];      // by the value's top byte: rule, and whether undeclared
+};
 
-inline WalkState beginWalk(Check& c) {
+inline WalkState beginWalk(const Check& c) {
     WalkState w;
-    w.c = &c;
     w.segment = ZoneSegment{0, 0, -1, 0};  // empty: the first lookup fills it
-    w.beatPosition = c.run.previousPosition[1];
-    w.chordPosition = c.run.previousPosition[8];
-    w.absoluteChordPosition = c.run.previousPosition[9];
-    w.melodyPosition = c.run.previousPosition[16];
+    w.order = Order{0, kNoPreviousPosition};  // bar 0, beat 0; no sample yet
+    w.afterTerminator = false;
+    w.beatPosition = c.run.previousPosition[KVEL_CATEGORY_BEAT];
+    w.chordPosition = c.run.previousPosition[KVEL_CATEGORY_CHORD];
+    w.absoluteChordPosition = c.run.previousPosition[KVEL_CATEGORY_ABSOLUTE_CHORD];
+    w.melodyPosition = c.run.previousPosition[KVEL_CATEGORY_MELODY];
     w.beatBar = c.beatBar;
     w.outline = c.run.outline;
     return w;
 }
 
 inline void endWalk(Check& c, const WalkState& w) {
-    c.run.previousPosition[1] = w.beatPosition;
-    c.run.previousPosition[8] = w.chordPosition;
-    c.run.previousPosition[9] = w.absoluteChordPosition;
-    c.run.previousPosition[16] = w.melodyPosition;
+    c.run.previousPosition[KVEL_CATEGORY_BEAT] = w.beatPosition;
+    c.run.previousPosition[KVEL_CATEGORY_CHORD] = w.chordPosition;
+    c.run.previousPosition[KVEL_CATEGORY_ABSOLUTE_CHORD] = w.absoluteChordPosition;
+    c.run.previousPosition[KVEL_CATEGORY_MELODY] = w.melodyPosition;
     c.beatBar = w.beatBar;
     c.run.outline = w.outline;
 }

@@ -1,21 +1,21 @@
 // The zone checker: size, count, numbering and every event position that a
-// zone record holds; then each zone's values (zone_values.cpp).
+// zone record holds; then each zone's values (zone_values.h). Each zone is
+// checked by one definition, over a reporting policy: probed first, and
+// reported only when the probe finds something.
 #include <cstring>
 
 #include "check/checkers.h"
+#include "check/outline_rule.h"
+#include "check/report.h"
 #include "check/zone_index.h"
+#include "check/zone_values.h"
 
 namespace kvel {
 namespace {
 
-constexpr uint32_t kOutlineCategory = 47;
-constexpr uint32_t kZoneEventCode = 1;
-
-bool isOutline(uint32_t value, uint32_t code) {
-    return ((value >> 24) & 0x7F) == kOutlineCategory && (value & 0x7F) == code;
+constexpr bool isOutline(uint32_t value, uint32_t code) {
+    return ((value >> 24) & 0x7F) == KVEL_CATEGORY_OUTLINE && (value & 0x7F) == code;
 }
-
-uint32_t zoneNumberOf(uint32_t value) { return (value >> 7) & 0xFFFF; }
 
 void prefetch(const unsigned char* at) {
 #if defined(__GNUC__)
@@ -25,10 +25,16 @@ void prefetch(const unsigned char* at) {
 #endif
 }
 
+// Which of a zone's two zone events are read. Reporting reads both; a probe
+// may leave them to the walk, which meets every record anyway (see
+// CheckRun::zoneStartsLeftToWalk), or to the previous zone's end event.
+struct Reads {
+    bool start, end;
+};
+
 struct ZoneCheck {
     Check& c;
     uint32_t bound;  // B: positions above it are not read
-    Tally tally;
 
     // The value word at `position`, or false when the position is above B or
     // its record is not held; both read as "does not point at the event".
@@ -48,35 +54,99 @@ struct ZoneCheck {
     uint32_t eventFileOffset(uint32_t position) const { return c.run.firstEventOffset + position; }
 
     // A fade position: alignment, then the outline event it must point at.
-    void fade(uint32_t position, uint32_t fieldOffset, int32_t misaligned, int32_t wrongEvent,
-              uint32_t code) {
-        if (position == kNoPosition) return;
-        if (position % kEventRecordSize != 0) tally.error(misaligned, fieldOffset, 1, position);
-        if (!pointsAt(position, code)) tally.error(wrongEvent, fieldOffset, 1, position);
+    template <class Report>
+    bool fade(uint32_t position, uint32_t fieldOffset, int32_t misaligned, int32_t wrongEvent, uint32_t code,
+              const Report& report) const {
+        if (position == kNoPosition) return true;
+        if (position % kEventRecordSize != 0 && !report.error(misaligned, fieldOffset, 1, position)) return false;
+        return pointsAt(position, code) || report.error(wrongEvent, fieldOffset, 1, position);
     }
 
-    void zone(uint32_t i, uint32_t count, const unsigned char* record, const unsigned char* previous);
+    template <class Report>
+    bool fades(const unsigned char* R, uint32_t r, const Report& report) const {
+        uint64_t given[2];
+        std::memcpy(given, R + zr::fadeInStart, sizeof given);
+        if ((given[0] & given[1]) == ~uint64_t{0}) return true;  // no fades, as in all but the first and last zones
+        const uint32_t fadeInStart = readHost32(R + zr::fadeInStart);
+        const uint32_t fadeInEnd = readHost32(R + zr::fadeInEnd);
+        if (!fade(fadeInStart, r + zr::fadeInStart, -2010, -2014, KVEL_OUTLINE_FADE_IN_START, report) ||
+            !fade(fadeInEnd, r + zr::fadeInEnd, -2011, -2015, KVEL_OUTLINE_FADE_IN_END, report))
+            return false;
+        if (fadeInStart != kNoPosition && fadeInEnd != kNoPosition && fadeInStart >= fadeInEnd &&
+            !report.error(-2018, r + zr::fadeInStart, 2, fadeInEnd, fadeInStart))
+            return false;
+        const uint32_t fadeOutStart = readHost32(R + zr::fadeOutStart);
+        const uint32_t fadeOutEnd = readHost32(R + zr::fadeOutEnd);
+        if (!fade(fadeOutStart, r + zr::fadeOutStart, -2012, -2016, KVEL_OUTLINE_FADE_OUT_START, report) ||
+            !fade(fadeOutEnd, r + zr::fadeOutEnd, -2013, -2017, KVEL_OUTLINE_FADE_OUT_END, report))
+            return false;
+        return !(fadeOutStart != kNoPosition && fadeOutEnd != kNoPosition && fadeOutStart >= fadeOutEnd) ||
+               report.error(-2019, r + zr::fadeOutEnd, 2, fadeOutEnd, fadeOutStart);
+    }
 
-    // Whether zone() would raise nothing for zone i, from fewer reads. Every
-    // fade unset, as in all but the first and last zones. The event at the
-    // zone's start is read when `readStart`, at its end when `readEnd`; a
-    // read left out is the caller's to make or to leave to the walk.
-    bool quiet(uint32_t i, uint32_t count, const unsigned char* R, uint32_t previousEnd, bool readStart,
-               bool readEnd) {
-        const uint32_t start = readHost32(R + zr::zoneStart), end = readHost32(R + zr::zoneEnd);
-        uint64_t fades[2];
-        std::memcpy(fades, R + zr::fadeInStart, sizeof fades);
+    // Zone record R, index i of `count`, after `previous` (null for the first).
+    template <class Report>
+    bool zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous, Reads reads,
+              const Report& report) {
+        const uint32_t r = c.run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
+        const uint16_t number = readHost16(R + zr::zoneNumber);
+        const uint32_t start = readHost32(R + zr::zoneStart);
+        const uint32_t end = readHost32(R + zr::zoneEnd);
+        const bool last = i + 1 == count;
+
+        if (number != i && !report.error(-2002, r, 2, i, number)) return false;
+
+        if (start % kEventRecordSize != 0 && !report.error(-2003, r + zr::zoneStart, 1, start)) return false;
         uint32_t value = 0;
-        if (readHost16(R + zr::zoneNumber) != i || start >= end || end % kEventRecordSize != 0 ||
-            (i > 0 ? previousEnd != start : start % kEventRecordSize != 0) || (fades[0] & fades[1]) != ~uint64_t{0})
+        if (reads.start) {
+            if (!valueAt(start, value) || !isOutline(value, KVEL_OUTLINE_ZONE)) {
+                if (!report.error(-2004, r + zr::zoneStart, 2, start, eventFileOffset(start))) return false;
+            } else if (zoneNumberOf(value) != i &&
+                       !report.error(-3604, eventFileOffset(start), 2, i, zoneNumberOf(value))) {
+                return false;
+            }
+        }
+
+        if (end % kEventRecordSize != 0 && !report.error(-2005, r + zr::zoneEnd, 1, end)) return false;
+        if (reads.end) {
+            if (!valueAt(end, value)) {
+                if (!report.error(-2006, r + zr::zoneEnd, 2, end, eventFileOffset(end))) return false;
+            } else {
+                if (!isOutline(value, KVEL_OUTLINE_ZONE)) {
+                    if (!report.error(-2006, r + zr::zoneEnd, 2, end, eventFileOffset(end))) return false;
+                } else if (zoneNumberOf(value) != i + 1 && !last &&
+                           !report.error(-3604, eventFileOffset(end), 2, i + 1, zoneNumberOf(value))) {
+                    return false;
+                }
+                // The terminator test reads the same value word, zone event or not.
+                if (zoneNumberOf(value) != KVEL_ZONE_TERMINATOR && last &&
+                    !report.error(-2008, r + zr::zoneEnd, 1, end))
+                    return false;
+            }
+        }
+
+        if (start >= end && !report.error(-2009, r + zr::zoneStart, 2, end, start)) return false;
+        if (previous && readHost32(previous + zr::zoneEnd) != start &&
+            !report.error(-2029, r + zr::zoneStart, 2, start, end))
             return false;
-        if (readEnd && (!valueAt(end, value) || !isOutline(value, kZoneEventCode) ||
-                        zoneNumberOf(value) != (i + 1 == count ? 0xFFFF : i + 1)))
-            return false;
-        if (readStart && (start % kEventRecordSize != 0 || !valueAt(start, value) ||
-                          !isOutline(value, kZoneEventCode) || zoneNumberOf(value) != i))
-            return false;
-        return quietZoneValues(c, R);
+        if (!fades(R, r, report)) return false;
+        return zoneValues(R, i, c.run.totalBarCount, report);
+    }
+
+    // Out of the probing loops' way: a zone that raises something.
+    [[gnu::noinline, gnu::cold]] void report(uint32_t i, uint32_t count, const unsigned char* R,
+                                             const unsigned char* previous) {
+        zone(i, count, R, previous, Reads{true, true}, Full{c});
+    }
+
+    // Probes zone i with the reads given, and reports it in full when the
+    // probe finds anything. True when the probe found nothing.
+    bool check(uint32_t i, uint32_t count, const unsigned char* R, Reads reads) {
+        const unsigned char* previous = i > 0 ? R - kZoneRecordSize : nullptr;
+        if (c.quietPaths && zone(i, count, R, previous, reads, Probe{})) [[likely]]
+            return true;
+        report(i, count, R, previous);
+        return false;
     }
 
     // Checks zones that follow one another (see chainZone), indexing them on
@@ -90,8 +160,7 @@ struct ZoneCheck {
             const int32_t end = static_cast<int32_t>(readHost32(record + zr::zoneEnd));
             if (start != previousEnd || start >= end) return false;
             chainZone(*c.zoneIndex, i, start, record[zr::meterNumerator]);
-            if (!quiet(i, count, record, static_cast<uint32_t>(previousEnd), false, i + 1 == count))
-                zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
+            check(i, count, record, Reads{false, i + 1 == count});
             previousEnd = end;
         }
         endChain(*c.zoneIndex, zoneRecord(c, 0), count, previousEnd);
@@ -99,70 +168,23 @@ struct ZoneCheck {
     }
 };
 
-void ZoneCheck::zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous) {
-    const uint32_t r = c.run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
-    const uint16_t number = readHost16(R + zr::zoneNumber);
-    const uint32_t start = readHost32(R + zr::zoneStart);
-    const uint32_t end = readHost32(R + zr::zoneEnd);
-    const bool last = i + 1 == count;
-
-    if (number != i) tally.error(-2002, r, 2, i, number);
-
-    if (start % kEventRecordSize != 0) tally.error(-2003, r + zr::zoneStart, 1, start);
-    uint32_t value = 0;
-    if (!valueAt(start, value) || !isOutline(value, kZoneEventCode))
-        tally.error(-2004, r + zr::zoneStart, 2, start, eventFileOffset(start));
-    else if (zoneNumberOf(value) != i)
-        tally.error(-3604, eventFileOffset(start), 2, i, zoneNumberOf(value));
-
-    if (end % kEventRecordSize != 0) tally.error(-2005, r + zr::zoneEnd, 1, end);
-    if (!valueAt(end, value)) {
-        tally.error(-2006, r + zr::zoneEnd, 2, end, eventFileOffset(end));
-    } else {
-        if (!isOutline(value, kZoneEventCode))
-            tally.error(-2006, r + zr::zoneEnd, 2, end, eventFileOffset(end));
-        else if (zoneNumberOf(value) != i + 1 && !last)
-            tally.error(-3604, eventFileOffset(end), 2, i + 1, zoneNumberOf(value));
-        // The terminator test reads the same value word, zone event or not.
-        if (zoneNumberOf(value) != 0xFFFF && last) tally.error(-2008, r + zr::zoneEnd, 1, end);
-    }
-
-    if (start >= end) tally.error(-2009, r + zr::zoneStart, 2, end, start);
-    if (previous && readHost32(previous + zr::zoneEnd) != start)
-        tally.error(-2029, r + zr::zoneStart, 2, start, end);
-
-    const uint32_t fadeInStart = readHost32(R + zr::fadeInStart);
-    const uint32_t fadeInEnd = readHost32(R + zr::fadeInEnd);
-    fade(fadeInStart, r + zr::fadeInStart, -2010, -2014, 32);
-    fade(fadeInEnd, r + zr::fadeInEnd, -2011, -2015, 33);
-    if (fadeInStart != kNoPosition && fadeInEnd != kNoPosition && fadeInStart >= fadeInEnd)
-        tally.error(-2018, r + zr::fadeInStart, 2, fadeInEnd, fadeInStart);
-
-    const uint32_t fadeOutStart = readHost32(R + zr::fadeOutStart);
-    const uint32_t fadeOutEnd = readHost32(R + zr::fadeOutEnd);
-    fade(fadeOutStart, r + zr::fadeOutStart, -2012, -2016, 40);
-    fade(fadeOutEnd, r + zr::fadeOutEnd, -2013, -2017, 41);
-    if (fadeOutStart != kNoPosition && fadeOutEnd != kNoPosition && fadeOutStart >= fadeOutEnd)
-        tally.error(-2019, r + zr::fadeOutEnd, 2, fadeOutEnd, fadeOutStart);
-
-    tally.result += checkZoneValues(c, R, i);
-}
-
 }  // namespace
 
 int32_t checkZones(Check& c, bool leaveStartsToWalk) {
+    const int32_t problemsBefore = c.problems;
+    const Full full{c};
     const unsigned char* frame = zoneFrame(c);
     const uint32_t frameSize = readHost32(frame + zs::frameSize);
     const uint16_t count = zoneCount(c);
     const uint32_t totalFrameSize = readHost32(c.in->image + mh::totalFrameSize);
-    ZoneCheck check{c, totalFrameSize - frameSize - kEventRecordSize, Tally{c}};
+    ZoneCheck check{c, totalFrameSize - frameSize - kEventRecordSize};
 
     const uint32_t expected = kZoneRecordSize * count + 2;
-    if (frameSize != expected) check.tally.error(-2027, c.run.zoneSubFrameOffset, 2, expected, frameSize);
+    if (frameSize != expected) full.error(-2027, c.run.zoneSubFrameOffset, 2, expected, frameSize);
     if (count == 0) {
         indexZones(c);
-        check.tally.error(-2001, c.run.zoneSubFrameOffset + zs::zoneCount);
-        return check.tally.result;
+        full.error(-2001, c.run.zoneSubFrameOffset + zs::zoneCount);
+        return problemsBefore - c.problems;
     }
     // Zones that follow one another, as in every well-formed file: the event
     // at a zone's start is also the previous zone's end, and the walk meets
@@ -175,14 +197,13 @@ int32_t checkZones(Check& c, bool leaveStartsToWalk) {
     // they had not been.
     if (c.quietPaths && leaveStartsToWalk && readHost32(zoneRecord(c, count - 1u) + zr::zoneStart) <= check.bound) {
         const ErrorMark mark = markErrors(*c.errors);
-        const int32_t result = check.tally.result, problems = c.problems;
+        const int32_t problems = c.problems;
         const int32_t bars = c.run.totalBarCount;
         if (check.chain(count)) {
             c.run.zoneStartsLeftToWalk = true;
-            return check.tally.result;
+            return problemsBefore - c.problems;
         }
         restoreErrors(*c.errors, mark);
-        check.tally.result = result;
         c.problems = problems;
         c.run.totalBarCount = bars;
     }
@@ -196,16 +217,10 @@ int32_t checkZones(Check& c, bool leaveStartsToWalk) {
     uint32_t verified = kNoPosition;  // the previous zone's end, when its event was read and right
     for (uint32_t i = 0; i < count; ++i, record += kZoneRecordSize) {
         if (i + kAhead < count) prefetch(eventAtPosition(c, readHost32(record + kAhead * kZoneRecordSize + zr::zoneEnd)));
-        const uint32_t previousEnd = i > 0 ? readHost32(record - kZoneRecordSize + zr::zoneEnd) : 0;
         const bool readStart = readHost32(record + zr::zoneStart) != verified;
-        if (c.quietPaths && check.quiet(i, count, record, previousEnd, readStart, true)) {
-            verified = readHost32(record + zr::zoneEnd);
-            continue;
-        }
-        verified = kNoPosition;
-        check.zone(i, count, record, i > 0 ? record - kZoneRecordSize : nullptr);
+        verified = check.check(i, count, record, Reads{readStart, true}) ? readHost32(record + zr::zoneEnd) : kNoPosition;
     }
-    return check.tally.result;
+    return problemsBefore - c.problems;
 }
 
 }  // namespace kvel
