@@ -6,6 +6,7 @@
 # resources/messages.def and read with LoadStringA.
 # Elsewhere: a static initialiser stands in for the entry point and the texts
 # are compiled in from the same messages.def.
+# The sources of each platform are in the library's list, in CMakeLists.txt.
 if(WIN32)
   enable_language(RC)
   set(kvel_string_table ${CMAKE_CURRENT_BINARY_DIR}/messages.rc)
@@ -17,11 +18,7 @@ if(WIN32)
     DEPENDS resources/messages.def resources/string_table.cmake
     COMMENT "Generating the message string table"
     VERBATIM)
-  target_sources(KVELReadObjects PRIVATE
-    src/platform/windows/dll_main.cpp
-    src/platform/windows/message_table.cpp
-    src/platform/windows/image_memory.cpp
-    ${kvel_string_table})
+  target_sources(KVELReadObjects PRIVATE ${kvel_string_table})
   # Executables that link the objects rather than the DLL get the string
   # table with them and need the entry point called for them.
   target_sources(KVELReadObjects INTERFACE
@@ -43,9 +40,4 @@ if(WIN32)
       ${CMAKE_COMMAND} -E env "WINEPATH=Z:${CMAKE_CURRENT_BINARY_DIR}" ${CMAKE_CROSSCOMPILING_EMULATOR}
       PARENT_SCOPE)
   endif()
-else()
-  target_sources(KVELReadObjects PRIVATE
-    src/platform/posix/entry.cpp
-    src/platform/posix/message_table.cpp
-    src/platform/posix/image_memory.cpp)
 endif()
