@@ -37,7 +37,9 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE const char* kvel_web_check(const uint8_t* bytes, size_t size, const char* shown,
                                                 int noWarnings, int allowUserCategories) {
     try {
-        const kvel_tool::CheckOptions options{noWarnings != 0, allowUserCategories != 0, false};
+        kvel_tool::CheckOptions options{};
+        options.noWarnings = noWarnings != 0;
+        options.allowUserCategories = allowUserCategories != 0;
         g_checked = kvel_tool::checkFileImage(shown, std::span(bytes, size), options);
         return answer(kvel_tool::fileJson(g_checked));
     } catch (const std::exception& e) {
