@@ -1,5 +1,6 @@
 """kvelread.check: a file's verdict, as `kvel check` reports it."""
 import os
+import stat
 from dataclasses import dataclass, field
 
 from . import _reader
@@ -7,6 +8,7 @@ from ._lib import lib
 
 _LIST_CAPACITY = 1000
 _OVERFLOW = -2
+_CANNOT_OPEN = -3
 
 
 @dataclass(slots=True)
@@ -27,13 +29,68 @@ class Report:
         return {"errors": self.errors, "warnings": self.warnings, "unlisted": self.unlisted}
 
     def to_dict(self):
-        # JSON has no room for a non-UTF-8 name: its bytes show as U+FFFD.
-        path = None if self.path is None else os.fsencode(self.path).decode("utf-8", "replace")
+        path = None if self.path is None else escape_path(os.fsencode(self.path))
         out = {"path": path, "state": self.state, "result": self.result, "counts": self.counts}
         if self.reason is not None:
             out["reason"] = self.reason
         out["records"] = [r.to_dict() for r in self.records]
         return out
+
+
+def _utf8_length(raw, i):
+    """Length of the valid UTF-8 sequence at raw[i], or 0."""
+    c = raw[i]
+    if c < 0x80:
+        return 1
+    n = 2 if c & 0xE0 == 0xC0 else 3 if c & 0xF0 == 0xE0 else 4 if c & 0xF8 == 0xF0 else 0
+    if n == 0 or i + n > len(raw):
+        return 0
+    try:
+        raw[i:i + n].decode("utf-8")  # strict: no overlong forms or surrogates
+    except UnicodeDecodeError:
+        return 0
+    return n
+
+
+def _starts_escape(raw, i):
+    return (i + 3 < len(raw) and raw[i] == 0x5C and raw[i + 1] == 0x78
+            and all(chr(b) in "0123456789abcdefABCDEF" for b in raw[i + 2:i + 4]))
+
+
+def escape_path(raw):
+    """A file name as kvel's reports show it: bytes that are not UTF-8, and
+    control characters, as \\xNN; a backslash that would read as such an
+    escape as \\x5c. Distinct names stay distinct, and the escape reverses."""
+    out, i = [], 0
+    while i < len(raw):
+        c = raw[i]
+        n = _utf8_length(raw, i)
+        if n == 0 or c < 0x20 or c == 0x7F or _starts_escape(raw, i):
+            out.append("\\x%02x" % c)
+            i += 1
+        else:
+            out.append(raw[i:i + n].decode("utf-8"))
+            i += n
+    return "".join(out)
+
+
+def _why_not(name):
+    """Why the path `name` (bytes) is not checked before it is opened: a FIFO,
+    socket, device or directory would block the open or never end. None for
+    a regular file, or one that cannot be looked at (the open tells why)."""
+    try:
+        st = os.stat(name)
+    except OSError:
+        return None
+    return None if stat.S_ISREG(st.st_mode) else "not a regular file"
+
+
+def _open_error(name):
+    try:
+        os.close(os.open(name, os.O_RDONLY | os.O_NONBLOCK))
+    except OSError as e:
+        return e.strerror
+    return None
 
 
 def _tally(path, records, result, warnings_as_errors):
@@ -62,12 +119,19 @@ def check(source, *, warnings=True, user_categories=False, warnings_as_errors=Fa
     categories 112 to 126; warnings_as_errors=True makes a file with a
     warning invalid."""
     kind, payload, path = _reader.source_of(source)
+    if kind == "path":
+        reason = _why_not(payload)
+        if reason is not None:
+            return Report(path, "not-checked", None, reason=reason)
     L = lib()
     reader = _reader.acquire(L)
     try:
         failed_from = _reader.load(L, reader, kind, payload)
         if failed_from is not None:
-            return _tally(path, _reader.records(L, reader, failed_from), None, warnings_as_errors)
+            report = _tally(path, _reader.records(L, reader, failed_from), None, warnings_as_errors)
+            if kind == "path" and report.records and report.records[0].code == _CANNOT_OPEN:
+                report.reason = _open_error(payload)
+            return report
         result = L.ReaderCheckFormat(reader, 0 if warnings else 1, 1 if user_categories else 0)
         return _tally(path, _reader.records(L, reader, 0), result, warnings_as_errors)
     finally:

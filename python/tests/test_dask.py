@@ -37,5 +37,7 @@ def test_the_command_writes_kvel_checks_entries_then_the_summary(cluster, catalo
     result = subprocess.run([sys.executable, "-m", "kvelread.dask", "--scheduler", cluster.scheduler_address,
                              "--files-from", str(listed), "--partition-size", "3"], capture_output=True, text=True)
     lines = [json.loads(line) for line in result.stdout.splitlines()]
+    # Every line says what wrote it, as kvel check's JSON Lines do.
+    assert all(line.pop("schemaVersion") == 1 and line.pop("tool")["name"] == "kvelread.dask" for line in lines)
     assert lines == expected["files"] + [{"summary": expected["summary"]}]
     assert result.returncode == expected["summary"]["exitStatus"] == 2

@@ -7,7 +7,7 @@ import dask
 import dask.dataframe as dd
 import pandas as pd
 
-from ..report import check as check_one
+from ..report import check as check_one, escape_path
 
 COLUMNS = {"path": object, "state": object, "errors": "int64", "warnings": "int64", "unlisted": "int64",
            "codes": object}
@@ -52,7 +52,8 @@ def check_partition(paths, options):
     rows = []
     for path in paths:
         r = check_one(path, **options)
-        rows.append((r.path, r.state, r.errors, r.warnings, r.unlisted, sorted({x.code for x in r.records})))
+        # The path as kvel's reports show it, escapes and all.
+        rows.append((escape_path(os.fsencode(r.path)), r.state, r.errors, r.warnings, r.unlisted, sorted({x.code for x in r.records})))
     return pd.DataFrame(rows, columns=list(COLUMNS)).astype(COLUMNS)
 
 

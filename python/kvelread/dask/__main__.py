@@ -2,13 +2,17 @@
 
 Checks a catalogue on a running Dask cluster and writes a JSON Lines report:
 one object per file, as `kvel check --format json` writes its file entries,
-in the order the files were named or found, then {"summary": {...}}. Exits
+in the order the files were named or found, then {"summary": {...}}; each
+line, like kvel check's JSON Lines, begins with the schema version and what
+wrote it. Exits
 with the summary's exit status."""
 import argparse
 import collections
 import json
 import os
 import sys
+
+from importlib import metadata
 
 from . import PARTITION_SIZE, chunks, expand, report_partition, totals
 
@@ -19,6 +23,13 @@ class _Parser(argparse.ArgumentParser):
         self.print_usage(sys.stderr)
         self.exit(3, f"{self.prog}: error: {message}\n")
 
+
+
+def _tool():
+    try:
+        return {"name": "kvelread.dask", "version": metadata.version("kvelread")}
+    except metadata.PackageNotFoundError:  # run from the source tree
+        return {"name": "kvelread.dask"}
 
 def _arguments(argv):
     p = _Parser(prog="python3 -m kvelread.dask", description=__doc__.split("\n\n")[1])
@@ -60,6 +71,7 @@ def main(argv=None):
     out = open(args.output, "w", encoding="utf-8") if args.output else sys.stdout
     states = collections.Counter()
     sums = collections.Counter()
+    head = {"schemaVersion": 1, "tool": _tool()}
     try:
         client = Client(args.scheduler, timeout=args.timeout)
     except (OSError, TimeoutError) as e:
@@ -71,12 +83,12 @@ def main(argv=None):
             for entry in future.result():
                 states[entry["state"]] += 1
                 sums.update(entry["counts"])
-                out.write(json.dumps(entry, ensure_ascii=False) + "\n")
+                out.write(json.dumps({**head, **entry}, ensure_ascii=False) + "\n")
             future.release()
     summary = totals(states, sums["errors"], sums["warnings"], sums["unlisted"])
     if problems:
         summary["exitStatus"] = 2  # as for a file that could not be read
-    out.write(json.dumps({"summary": summary}) + "\n")
+    out.write(json.dumps({**head, "summary": summary}) + "\n")
     out.flush()
     return summary["exitStatus"]
 
