@@ -39,22 +39,6 @@ void jsonString(std::string& s, std::string_view text) {
     s += '"';
 }
 
-void xmlText(std::string& s, std::string_view text) {
-    for (char c : text) {
-        switch (c) {
-            case '&': s += "&amp;"; break;
-            case '<': s += "&lt;"; break;
-            case '>': s += "&gt;"; break;
-            case '"': s += "&quot;"; break;
-            default:
-                // XML 1.0 allows no other control character; paths are escaped
-                // already, so only a message could bring one.
-                if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') c = '?';
-                s += c;
-        }
-    }
-}
-
 std::string count(int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -251,9 +235,9 @@ void CheckReport::fileMembers(const FileResult& file, const char* indent) {
 void CheckReport::junitCase(const FileResult& file) {
     const std::string path = escapePath(file.path);
     buf_ += "    <testcase classname=\"kvel.check\" name=\"";
-    xmlText(buf_, path);
+    appendMarkup(buf_, path);
     buf_ += "\" file=\"";
-    xmlText(buf_, path);
+    appendMarkup(buf_, path);
     if (file.state == FileState::Valid && file.records.empty()) {
         buf_ += "\"/>\n";
         return;
@@ -262,17 +246,17 @@ void CheckReport::junitCase(const FileResult& file) {
     const std::string lines = recordLines(file);
     if (file.state == FileState::Valid) {
         buf_ += "      <system-out>";
-        xmlText(buf_, lines);
+        appendMarkup(buf_, lines);
         buf_ += "</system-out>\n";
     } else {
         buf_ += "      <failure type=\"";
         buf_ += stateName(file.state);
         buf_ += "\" message=\"";
-        xmlText(buf_, file.state == FileState::NotChecked
+        appendMarkup(buf_, file.state == FileState::NotChecked
                           ? "not checked" + (file.reason.empty() ? "" : ": " + file.reason)
                           : count(file.errors, "error", "errors") + ", " + count(file.warnings, "warning", "warnings"));
         buf_ += "\">";
-        xmlText(buf_, lines);
+        appendMarkup(buf_, lines);
         buf_ += "</failure>\n";
     }
     buf_ += "    </testcase>\n";
@@ -315,7 +299,7 @@ bool CheckReport::finish() {
             break;
         case Format::Junit:
             buf_ += "    <system-out>";
-            xmlText(buf_, summaryLine(totals_));
+            appendMarkup(buf_, summaryLine(totals_));
             buf_ += "</system-out>\n  </testsuite>\n</testsuites>\n";
             break;
     }

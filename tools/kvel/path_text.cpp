@@ -75,4 +75,20 @@ std::string unescapePath(std::string_view shown) {
     return out;
 }
 
+void appendMarkup(std::string& out, std::string_view text) {
+    for (char c : text) {
+        switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default:
+                // XML 1.0 allows no other control character; paths are escaped
+                // already, so only a message could bring one.
+                if (static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t') c = '?';
+                out += c;
+        }
+    }
+}
+
 }  // namespace kvel_tool

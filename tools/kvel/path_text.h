@@ -17,4 +17,9 @@ std::string escapePath(std::string_view path);
 // The inverse: every \xNN becomes the byte NN.
 std::string unescapePath(std::string_view shown);
 
+// Appends `text` as XML or HTML character data or attribute value: & < > "
+// as entities, and the control characters that markup cannot hold (all but
+// tab and newline) as '?'.
+void appendMarkup(std::string& out, std::string_view text);
+
 }  // namespace kvel_tool

@@ -8,25 +8,12 @@
 #include "commands.h"
 #include "file_io.h"
 #include "kvmf_image.h"
+#include "path_text.h"
 #include "timeline_assets.h"  // generated from web/timeline.{js,css}
 #include "view_model.h"
 
 namespace kvel_tool {
 namespace {
-
-std::string htmlEscape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 // Inside <script> only "</" can end the element early; JSON allows "<\/".
 std::string scriptSafe(std::string json) {
@@ -56,10 +43,11 @@ std::string base64(std::span<const uint8_t> bytes) {
 }
 
 void writeViewPage(std::ostream& out, const nlohmann::ordered_json& model, std::span<const uint8_t> bytes) {
-    const std::string path = model["check"]["path"].get<std::string>();
+    std::string title;  // the path as the report shows it, escapes and all
+    appendMarkup(title, model["check"]["path"].get<std::string>());
     out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<link rel=\"icon\" href=\"data:,\">\n"
-        << "<title>" << htmlEscape(path) << " - kvel view</title>\n"
+        << "<title>" << title << " - kvel view</title>\n"
         << "<style>\n" << kTimelineCss << "</style>\n</head>\n<body>\n"
         << "<main id=\"kvel-view\" class=\"kvel-page\"></main>\n"
         << "<script id=\"kvel-model\" type=\"application/json\">" << scriptSafe(model.dump()) << "</script>\n"

@@ -1,7 +1,6 @@
 // The event walk: every event record in body order, then the outline facts
 // gathered on the way (start and end events, zone events, the terminator).
 #include <algorithm>
-#include <iterator>
 
 #include "check/event_walk.h"
 #include "check/zone_index.h"
