@@ -1,10 +1,12 @@
 """Finding libKVELRead and declaring the reader API to ctypes.
 
-Loads, checks and closes release the GIL for their length (ctypes.CDLL), so
-that they run in parallel on distinct readers and threads. The calls that
-only read a reader's state take nanoseconds and keep the GIL
-(ctypes.PyDLL): releasing it there would only invite a switch to another
-thread in the middle of a call's bookkeeping.
+Opening a file releases the GIL for its length (ctypes.CDLL): it waits
+for storage. Loading bytes, checking and closing release it only for a big
+file (`lib().sized(size)`), so that they run in parallel on distinct readers
+and threads. For a small file they take microseconds, and handing the GIL to
+another thread and back costs more than that: two threads checking small
+files would be slower than one. The calls that only read a reader's state
+take nanoseconds and always keep the GIL (ctypes.PyDLL).
 """
 import ctypes
 import ctypes.util
@@ -30,14 +32,17 @@ class LibraryNotFoundError(OSError):
 
 _p = ctypes.c_void_p
 _i = ctypes.c_int
-_RELEASE, _KEEP = True, False
+_RELEASE, _KEEP, _BY_SIZE = "release", "keep", "by size"
+# Below this many bytes, a load, check or close keeps the GIL: a check runs
+# at about 5 bytes a nanosecond, so it would last less than a hand-over.
+RELEASE_FROM = 256 * 1024
 _PROTOTYPES = {
     "KVELCreateReader": (_p, [], _KEEP),
     "KVELDestroyReader": (None, [_p], _RELEASE),
     "KVELReaderOpenFile": (_i, [_p, ctypes.c_char_p, ctypes.POINTER(MAIN_HEADER)], _RELEASE),
-    "KVELReaderLoadFileImage": (_i, [_p, _p, ctypes.c_size_t, ctypes.POINTER(MAIN_HEADER)], _RELEASE),
-    "KVELReaderCloseFile": (_i, [_p], _RELEASE),
-    "KVELReaderCheckFormat": (_i, [_p, _i, _i], _RELEASE),
+    "KVELReaderLoadFileImage": (_i, [_p, _p, ctypes.c_size_t, ctypes.POINTER(MAIN_HEADER)], _BY_SIZE),
+    "KVELReaderCloseFile": (_i, [_p], _BY_SIZE),
+    "KVELReaderCheckFormat": (_i, [_p, _i, _i], _BY_SIZE),
     "KVELReaderGetErrorCount": (_i, [_p], _KEEP),
     "KVELReaderGetErrorRecord": (_i, [_p, _i, ctypes.POINTER(ERROR_RECORD)], _KEEP),
     "KVELReaderGetErrorString": (None, [_p, _i, ctypes.c_char_p, _i], _KEEP),
@@ -84,14 +89,26 @@ def _open():
         f"{ENV}=build/KVELRead/libKVELRead.so, or install it where the system loader finds it.")
 
 
+class _Calls:
+    pass
+
+
 class _Lib:
     def __init__(self, cdll):
         self.cdll = cdll
         holding = ctypes.PyDLL(cdll._name, handle=cdll._handle)
-        for name, (restype, argtypes, releases) in _PROTOTYPES.items():
-            fn = getattr(cdll if releases else holding, name)
-            fn.restype, fn.argtypes = restype, argtypes
-            setattr(self, name[4:], fn)  # lib.ReaderOpenFile(...)
+        self.small = _Calls()  # every call keeping the GIL, for a small file
+        for name, (restype, argtypes, gil) in _PROTOTYPES.items():
+            for dll in (cdll, holding):
+                fn = getattr(dll, name)
+                fn.restype, fn.argtypes = restype, argtypes
+            setattr(self, name[4:], getattr(cdll if gil != _KEEP else holding, name))  # lib.ReaderOpenFile(...)
+            setattr(self.small, name[4:], getattr(cdll if gil == _RELEASE else holding, name))
+
+    def sized(self, size):
+        """The calls for a file of `size` bytes: these, or those keeping the
+        GIL for a small file."""
+        return self if size >= RELEASE_FROM else self.small
 
 
 _lib = None

@@ -62,21 +62,22 @@ def release(L, reader):
     _free.append(reader)
 
 
-def load(L, reader, kind, payload, header=None):
+def load(L, reader, kind, payload, header):
     """Loads into `reader`, copying the main header to `header`; returns the
-    index of the load's first record when it failed, or None."""
+    index of the load's first record when it failed, or None. Then
+    L.sized(header.totalFrameSize) are the calls for the loaded file."""
     before = L.ReaderGetErrorCount(reader)
-    header = MAIN_HEADER() if header is None else header
     if kind == "path":
         failed = L.ReaderOpenFile(reader, payload, ctypes.byref(header))
     elif isinstance(payload, bytes):
-        failed = L.ReaderLoadFileImage(reader, payload, len(payload), ctypes.byref(header))
+        failed = L.sized(len(payload)).ReaderLoadFileImage(reader, payload, len(payload), ctypes.byref(header))
     else:
         try:
             view = np.frombuffer(payload, dtype=np.uint8)
         except (ValueError, TypeError):  # not contiguous
             view = np.frombuffer(bytes(payload), dtype=np.uint8)
-        failed = L.ReaderLoadFileImage(reader, view.ctypes.data, view.nbytes, ctypes.byref(header))
+        failed = L.sized(view.nbytes).ReaderLoadFileImage(reader, view.ctypes.data, view.nbytes,
+                                                         ctypes.byref(header))
     if not failed:
         return None
     # A failure before the file opened appends behind the old records, one

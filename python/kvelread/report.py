@@ -125,13 +125,15 @@ def check(source, *, warnings=True, user_categories=False, warnings_as_errors=Fa
             return Report(path, "not-checked", None, reason=reason)
     L = lib()
     reader = _reader.acquire(L)
+    header = _reader.MAIN_HEADER()
     try:
-        failed_from = _reader.load(L, reader, kind, payload)
+        failed_from = _reader.load(L, reader, kind, payload, header)
         if failed_from is not None:
             report = _tally(path, _reader.records(L, reader, failed_from), None, warnings_as_errors)
             if kind == "path" and report.records and report.records[0].code == _CANNOT_OPEN:
                 report.reason = _open_error(payload)
             return report
+        L = L.sized(header.totalFrameSize)
         result = L.ReaderCheckFormat(reader, 0 if warnings else 1, 1 if user_categories else 0)
         return _tally(path, _reader.records(L, reader, 0), result, warnings_as_errors)
     finally:

@@ -221,6 +221,7 @@ def read(source):
             raise LoadError(_reader.records(L, reader, failed_from), path)
         main = MainHeader(bytes(header.signature), bytes(header.engineId), bytes(header.applicationId),
                           header.version, header.level, header.totalFrameSize)
+        L = L.sized(header.totalFrameSize)
         return Song(path, main, *_frames(L, reader))
     finally:
         _reader.release(L, reader)

@@ -54,6 +54,19 @@ def every_bar_zero(data):
     return bytes(out)
 
 
+def repeated_events(data, copies):
+    """song.kvmf with its records `copies` times over, the sizes that count
+    them grown to match: a file big enough for the calls that release the
+    GIL."""
+    first = first_event_offset(data)
+    extra = (len(data) - first) * (copies - 1)
+    out = bytearray(data + data[first:] * (copies - 1))
+    event_frame = 24 + int.from_bytes(data[20:24], "big")
+    for at in (16, event_frame, first - 4):  # total, event frame, body sizes
+        out[at:at + 4] = (int.from_bytes(out[at:at + 4], "big") + extra).to_bytes(4, "big")
+    return bytes(out)
+
+
 @pytest.fixture(scope="session")
 def catalogue(tmp_path_factory):
     """The examples and broken files made here: a list overflowing, a file
