@@ -62,8 +62,7 @@ int32_t walkEvents(Check& c) {
     const int32_t problemsBefore = c.problems;
     ZoneIndex& index = *c.zoneIndex;
     WalkState w = beginWalk(c);
-    uint32_t counts[256] = {};  // records by the value's top byte (bit 31 and the category)
-    QuietTable quietTable;
+    WalkTables tables;
 
     // The records before the first one that is not readable (not wholly
     // before the image end), and not more than totalEventCount of them.
@@ -78,7 +77,7 @@ int32_t walkEvents(Check& c) {
         // Inside a zone, once the walk has seen a bar, the quiet path takes
         // what it can.
         if (c.quietPaths && zoneAt(index, w.segment, at(r)) >= 0 && w.order.previousBarBeat >= 0x10) {
-            r = quietRun(index, r, first, end, w, limits, quietTable, counts);
+            r = quietRun(index, r, first, end, w, limits, tables);
             if (r >= end) break;
         }
         // The record the quiet path stopped at, and the ones after it while
@@ -87,13 +86,13 @@ int32_t walkEvents(Check& c) {
         do {
             zoneAt(index, w.segment, at(r));
             before = c.problems;
-            walkRecord(w, limits, r, at(r), counts, full);
+            walkRecord(w, limits, r, at(r), tables.counts, full);
             r += kEventRecordSize;
         } while (r < end && c.problems != before);
     }
     endWalk(c, w);
     for (uint32_t category = 0; category < 128; ++category)
-        c.run.categoryCounts[category] += counts[category] + counts[category | 0x80];
+        c.run.categoryCounts[category] += tables.counts[category] + tables.counts[category | 0x80];
     const int32_t walkProblems = c.problems - problemsBefore;
     return afterWalk(c, fileOffset(c, end)) - walkProblems;
 }

@@ -66,16 +66,18 @@ KVEL_RULE bool walkRecord(WalkState& w, const WalkLimits& limits, const unsigned
     return true;
 }
 
-// The quiet path's kinds by the value's bits 21-31, filled on its first use
-// in a walk.
-struct QuietTable {
-    bool filled = false;
-    uint8_t kinds[2048];
+// What the walk counts and looks up by a record's value: the records by the
+// top byte (bit 31 and the category), and the quiet path's kinds by bits
+// 21-31, filled on its first use in a walk. One base for both keeps a
+// register free in the quiet path's loop.
+struct WalkTables {
+    uint32_t counts[256] = {};
+    bool quietFilled = false;
+    uint8_t quietKinds[2048];
 };
 
 // The records from `r` on that raise nothing (quiet_path.cpp).
 const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* first,
-                              const unsigned char* end, WalkState& w, const WalkLimits& limits, QuietTable& table,
-                              uint32_t counts[256]);
+                              const unsigned char* end, WalkState& w, const WalkLimits& limits, WalkTables& t);
 
 }  // namespace kvel

@@ -31,8 +31,8 @@ enum QuietKind : uint8_t {
     // kChordRule, kAbsoluteChordRule, kMelodyRule, kOutlineRule: the rule probes
     kBarStartBeat = 0x10,    // a counted beat that starts a bar
     kUncountedBeat = 0x11,
-    kCountedBeat = 0x40,     // a bit of its own, tested before the rest
-    kLoud = 0x80,            // the reporting walk: undeclared, or beat flags that are not applicable
+    kLoud = 0x40,            // the reporting walk: undeclared, or beat flags that are not applicable
+    kCountedBeat = 0x80,     // the sign bit: tested before the rest, in one instruction
 };
 
 constexpr QuietKind quietKind(uint8_t kind, uint32_t flags) {
@@ -70,8 +70,7 @@ template <bool kBounded>
 [[gnu::noinline, gnu::aligned(64)]] const unsigned char* quietPass(ZoneIndex& index, const unsigned char* r,
                                                                    const unsigned char* const first,
                                                                    const unsigned char* const end, WalkState& state,
-                                                                   const WalkLimits& limits, const uint8_t quietKinds[2048],
-                                                                   uint32_t counts[256]) {
+                                                                   const WalkLimits& limits, WalkTables& t) {
     const unsigned char* const start = r;
     WalkState w = state;
     const Probe probe;
@@ -116,10 +115,10 @@ template <bool kBounded>
             if (barBeat < kFirstNoBar) break;
             nextLowest = lowest;
         }
-        const uint8_t kind = quietKinds[e.value >> 21];
+        const uint8_t kind = t.quietKinds[e.value >> 21];
         // The two most frequent kinds first.
         if (kind == kQuietNoRule) {
-            ++counts[e.value >> 24];
+            ++t.counts[e.value >> 24];
         } else if (kind & kCountedBeat) {
             if (pos == beatPosition) break;
             // Made before the tests end, the new count is what the reporting
@@ -164,13 +163,13 @@ template <bool kBounded>
             ++outlines;
         } else if (kind == kChordRule) {
             if (!chordRule(w, r, e, probe)) break;
-            ++counts[e.value >> 24];
+            ++t.counts[e.value >> 24];
         } else if (kind == kAbsoluteChordRule) {
             if (!absoluteChordRule(w, r, e, probe)) break;
-            ++counts[e.value >> 24];
+            ++t.counts[e.value >> 24];
         } else if (kind == kMelodyRule) {
             if (!melodyRule(w, r, e, probe)) break;
-            ++counts[e.value >> 24];
+            ++t.counts[e.value >> 24];
         } else {
             break;  // an undeclared category
         }
@@ -181,15 +180,15 @@ template <bool kBounded>
     if (!kBounded && (static_cast<int32_t>(previousSample) > limits.totalSamples || lowest >= limit)) {
         for (const unsigned char* q = start; q < r; q += kEventRecordSize) {
             const uint32_t top = readHost32(q + ev::value) >> 24;
-            if (!(limits.kinds[top] & kBeatKind) && (limits.kinds[top] & kRuleBits) != kOutlineRule) --counts[top];
+            if (!(limits.kinds[top] & kBeatKind) && (limits.kinds[top] & kRuleBits) != kOutlineRule) --t.counts[top];
         }
         return nullptr;
     }
     // previousBarBeat (at least lowest0) changed when lowest did.
     w.order = Order{lowest != lowest0 ? static_cast<uint16_t>(lowest) : w.order.previousBarBeat,
                     static_cast<int32_t>(previousSample)};
-    counts[KVEL_CATEGORY_BEAT] += beats;
-    counts[KVEL_CATEGORY_OUTLINE] += outlines;
+    t.counts[KVEL_CATEGORY_BEAT] += beats;
+    t.counts[KVEL_CATEGORY_OUTLINE] += outlines;
     w.beatBar = bar;
     w.beatPosition = beatPosition;
     state = w;
@@ -207,18 +206,18 @@ template <bool kBounded>
 // r lies in a zone.
 const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* const first,
                               const unsigned char* const end, WalkState& w, const WalkLimits& limits,
-                              QuietTable& table, uint32_t counts[256]) {
-    if (!table.filled) {
-        fillQuietKinds(table.kinds, limits.kinds);
-        table.filled = true;
+                              WalkTables& t) {
+    if (!t.quietFilled) {
+        fillQuietKinds(t.quietKinds, limits.kinds);
+        t.quietFilled = true;
     }
     // Past the totals no record can be quiet, and no barred one past the
     // highest barBeat: the unbounded pass would be taken back.
     if (w.order.previousSample > limits.totalSamples) return r;
     if (w.order.previousBarBeat <= limits.highestBarBeat) {
-        if (const unsigned char* stop = quietPass<false>(index, r, first, end, w, limits, table.kinds, counts)) return stop;
+        if (const unsigned char* stop = quietPass<false>(index, r, first, end, w, limits, t)) return stop;
     }
-    return quietPass<true>(index, r, first, end, w, limits, table.kinds, counts);
+    return quietPass<true>(index, r, first, end, w, limits, t);
 }
 
 }  // namespace kvel

@@ -1,9 +1,10 @@
 // How a rule reports what it finds. Each rule is written once, as a template
-// over one of these two policies:
+// over one of these policies:
 //   Full   appends the record, counts it and goes on (warnings held back
 //          when the run suppresses them): the checks as specified;
 //   Probe  appends nothing and stops the rule at its first problem, warnings
-//          included: "does this raise anything?", for the fast paths.
+//          included: "does this raise anything?", for the fast paths;
+//   Sweep  the same question, answered after every test (see below).
 // A rule tests first and changes its state last, so a rule that a Probe
 // stops leaves the state as it was and the Full form can take the record
 // from the start.
@@ -34,6 +35,24 @@ struct Probe {
     uint32_t at(const unsigned char*) const { return 0; }
     bool error(int32_t, uint32_t, int32_t = 0, uint32_t = 0, uint32_t = 0, uint32_t = 0) const { return false; }
     bool warning(int32_t, uint32_t, int32_t = 0, uint32_t = 0, uint32_t = 0) const { return false; }
+};
+
+// A probe that goes on past a problem and only notes that there was one:
+// with no early exits, the compiler can make a run of tests one OR of their
+// conditions. Only for checks whose state changes nothing that a later test
+// reads (the zone checks); the caller puts back what such a check changed.
+struct Sweep {
+    mutable bool found = false;
+
+    uint32_t at(const unsigned char*) const { return 0; }
+    bool error(int32_t, uint32_t, int32_t = 0, uint32_t = 0, uint32_t = 0, uint32_t = 0) const {
+        found = true;
+        return true;
+    }
+    bool warning(int32_t, uint32_t, int32_t = 0, uint32_t = 0, uint32_t = 0) const {
+        found = true;
+        return true;
+    }
 };
 
 #if defined(__GNUC__)

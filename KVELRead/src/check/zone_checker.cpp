@@ -143,8 +143,14 @@ struct ZoneCheck {
     // probe finds anything. True when the probe found nothing.
     bool check(uint32_t i, uint32_t count, const unsigned char* R, Reads reads) {
         const unsigned char* previous = i > 0 ? R - kZoneRecordSize : nullptr;
-        if (c.quietPaths && zone(i, count, R, previous, reads, Probe{})) [[likely]]
-            return true;
+        if (c.quietPaths) {
+            const int32_t bars = c.run.totalBarCount;
+            const Sweep sweep;
+            zone(i, count, R, previous, reads, sweep);
+            if (!sweep.found) [[likely]]
+                return true;
+            c.run.totalBarCount = bars;
+        }
         report(i, count, R, previous);
         return false;
     }
