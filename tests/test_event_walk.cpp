@@ -89,6 +89,23 @@ TEST(EventWalk, UndeclaredCategories) {
     });
 }
 
+// A reader keeps the walk's tables from one check to the next; a file that
+// declares other categories gets tables of its own, in either order.
+TEST(EventWalk, TablesFollowTheDeclaredCategories) {
+    Doc undeclared = kvmf::wellFormed();
+    undeclared.categoryTable = std::vector<uint32_t>{0x2F000007, 0x01000008, 0x08000001, 0x10000001};
+    undeclared.totalEventCount = 18;
+    undeclared.events[10].value = 0x09000000;
+    const std::vector<std::string> lines = {
+        "ERROR(-3018) : offset 0x00000074 : [Event Sub Frame] Total event count mismatch. It should be 00000012 but it is 00000011.",
+        "ERROR(-3025) : offset 0x000000f2 : [Event Sub Frame] Category type 09 is not specified.",
+        "WARNING(-13201) : offset 0x000000f2 : [Event Sub Frame] All of absolute tone number bit is 0.(09000000)"};
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_LINES(kvtest::check(kvmf::wellFormed()), {});
+        EXPECT_LINES(kvtest::check(undeclared), lines);
+    }
+}
+
 // The walk never reads beyond the bytes held, whatever the header claims.
 TEST(EventWalk, StopsAtTheHeldBytes) {
     Doc d = kvmf::wellFormed();

@@ -15,6 +15,7 @@ void initCheckState(Check& c) {
     c.errors = nullptr;
     c.problems = 0;
     c.beatBar = BeatBarState{-1, 0, true};
+    c.walk.made = false;
 }
 
 void releaseCheckState(Check& c) {

@@ -7,6 +7,7 @@
 
 #include "format/byte_order.h"
 #include "format/frame_layout.h"
+#include "check/walk_tables.h"
 #include "interface/error_list.h"
 
 namespace kvel {
@@ -73,6 +74,7 @@ struct Check {
     CheckRun run;
     BeatBarState beatBar;
     ZoneIndex* zoneIndex;  // allocated on the reader's first check, kept until it goes
+    WalkTables walk;
     // Whether the zone checker and the walk take the zones and records that
     // raise nothing on their quiet paths (the default). Turned off, every
     // zone and record gets every test in full: the tests compare the two.

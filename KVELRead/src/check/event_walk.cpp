@@ -1,6 +1,7 @@
 // The event walk: every event record in body order, then the outline facts
 // gathered on the way (start and end events, zone events, the terminator).
 #include <algorithm>
+#include <cstring>
 
 #include "check/event_walk.h"
 #include "check/zone_index.h"
@@ -56,13 +57,19 @@ int32_t walkEvents(Check& c) {
     const unsigned char* h = eventFrame(c);
     const int32_t total = static_cast<int32_t>(readHost32(h + es::totalEventCount));
     const uint64_t firstOffset = c.run.firstEventOffset;
-    WalkLimits limits{static_cast<int32_t>(readHost32(h + es::totalSamples)), c.run.totalBarCount,
-                      highestQuietBarBeat(c.run.totalBarCount), {}};
-    fillKinds(limits.kinds, c.run.declared);
+    WalkTables& tables = c.walk;
+    if (!tables.made || std::memcmp(tables.madeFor, c.run.declared, sizeof tables.madeFor) != 0) {
+        std::memcpy(tables.madeFor, c.run.declared, sizeof tables.madeFor);
+        fillKinds(tables.kinds, c.run.declared);
+        fillQuietKinds(tables.quietKinds, tables.kinds);
+        tables.made = true;
+    }
+    std::fill(std::begin(tables.counts), std::end(tables.counts), 0u);
+    const WalkLimits limits{static_cast<int32_t>(readHost32(h + es::totalSamples)), c.run.totalBarCount,
+                            highestQuietBarBeat(c.run.totalBarCount), tables.kinds};
     const int32_t problemsBefore = c.problems;
     ZoneIndex& index = *c.zoneIndex;
     WalkState w = beginWalk(c);
-    WalkTables tables;
 
     // The records before the first one that is not readable (not wholly
     // before the image end), and not more than totalEventCount of them.

@@ -66,15 +66,8 @@ KVEL_RULE bool walkRecord(WalkState& w, const WalkLimits& limits, const unsigned
     return true;
 }
 
-// What the walk counts and looks up by a record's value: the records by the
-// top byte (bit 31 and the category), and the quiet path's kinds by bits
-// 21-31, filled on its first use in a walk. One base for both keeps a
-// register free in the quiet path's loop.
-struct WalkTables {
-    uint32_t counts[256] = {};
-    bool quietFilled = false;
-    uint8_t quietKinds[2048];
-};
+// The quiet path's kinds (quiet_path.cpp), from `kinds`.
+void fillQuietKinds(uint8_t table[2048], const uint8_t kinds[256]);
 
 // The records from `r` on that raise nothing (quiet_path.cpp).
 const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* first,

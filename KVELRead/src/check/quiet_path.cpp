@@ -54,9 +54,13 @@ constexpr auto kQuietRows = [] {
     return rows;
 }();
 
+}  // namespace
+
 void fillQuietKinds(uint8_t table[2048], const uint8_t kinds[256]) {
     for (uint32_t top = 0; top < 256; ++top) std::memcpy(table + 8 * top, kQuietRows[kinds[top]].kinds, 8);
 }
+
+namespace {
 
 // One pass of the quiet path; see quietRun. kBounded: each record is held to
 // both ends of its sample and bar ranges. Otherwise the upper ends (the
@@ -207,10 +211,6 @@ template <bool kBounded>
 const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* const first,
                               const unsigned char* const end, WalkState& w, const WalkLimits& limits,
                               WalkTables& t) {
-    if (!t.quietFilled) {
-        fillQuietKinds(t.quietKinds, limits.kinds);
-        t.quietFilled = true;
-    }
     // Past the totals no record can be quiet, and no barred one past the
     // highest barBeat: the unbounded pass would be taken back.
     if (w.order.previousSample > limits.totalSamples) return r;

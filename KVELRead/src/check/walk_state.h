@@ -32,7 +32,7 @@ struct WalkLimits {
     int32_t totalSamples;
     int32_t totalBarCount;
     int32_t highestBarBeat;  // highestQuietBarBeat(totalBarCount)
-    uint8_t kinds[256];      // by the value's top byte: rule, and whether undeclared
+    const uint8_t* kinds;    // WalkTables::kinds
 };
 
 inline WalkState beginWalk(const Check& c) {

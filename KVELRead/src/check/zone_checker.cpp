@@ -86,7 +86,7 @@ struct ZoneCheck {
 
     // Zone record R, index i of `count`, after `previous` (null for the first).
     template <class Report>
-    bool zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous, Reads reads,
+    KVEL_RULE bool zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous, Reads reads,
               const Report& report) {
         const uint32_t r = c.run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
         const uint16_t number = readHost16(R + zr::zoneNumber);
@@ -141,7 +141,7 @@ struct ZoneCheck {
 
     // Probes zone i with the reads given, and reports it in full when the
     // probe finds anything. True when the probe found nothing.
-    bool check(uint32_t i, uint32_t count, const unsigned char* R, Reads reads) {
+    KVEL_RULE bool check(uint32_t i, uint32_t count, const unsigned char* R, Reads reads) {
         const unsigned char* previous = i > 0 ? R - kZoneRecordSize : nullptr;
         if (c.quietPaths) {
             const int32_t bars = c.run.totalBarCount;
