@@ -10,8 +10,12 @@ namespace {
 
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
 constexpr size_t kHugePage = size_t{2} << 20;
-// Below a few huge pages, rounding up to whole ones costs more than it saves.
-constexpr size_t kHugeFrom = 4 * kHugePage;
+// Below this the C library keeps freed buffers and hands them out again
+// (glibc raises its mmap threshold up to 32 MiB as big blocks are freed):
+// loads of one file after another then reuse memory whose pages are
+// already there. Above it every big block is fresh memory, and every page
+// a fault: huge pages make those 512 times fewer.
+constexpr size_t kHugeFrom = 16 * kHugePage;
 #endif
 
 }  // namespace
