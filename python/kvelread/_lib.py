@@ -97,7 +97,7 @@ class _Lib:
     def __init__(self, cdll):
         self.cdll = cdll
         holding = ctypes.PyDLL(cdll._name, handle=cdll._handle)
-        self.small = _Calls()  # every call keeping the GIL, for a small file
+        self.small = _Calls()  # for a small file: only the open releases the GIL
         for name, (restype, argtypes, gil) in _PROTOTYPES.items():
             for dll in (cdll, holding):
                 fn = getattr(dll, name)

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
+#include "check/walk_tables.h"
 #include "format/byte_order.h"
 #include "format/frame_layout.h"
-#include "check/walk_tables.h"
 #include "interface/error_list.h"
 
 namespace kvel {

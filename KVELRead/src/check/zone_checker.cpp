@@ -1,7 +1,7 @@
 // The zone checker: size, count, numbering and every event position that a
 // zone record holds; then each zone's values (zone_values.h). Each zone is
-// checked by one definition, over a reporting policy: probed first, and
-// reported only when the probe finds something.
+// checked by one definition, over a reporting policy: swept first, and
+// reported only when the sweep finds something.
 #include <cstring>
 
 #include "check/checkers.h"
@@ -86,8 +86,8 @@ struct ZoneCheck {
 
     // Zone record R, index i of `count`, after `previous` (null for the first).
     template <class Report>
-    KVEL_RULE bool zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous, Reads reads,
-              const Report& report) {
+    KVEL_RULE bool zone(uint32_t i, uint32_t count, const unsigned char* R, const unsigned char* previous,
+                        Reads reads, const Report& report) {
         const uint32_t r = c.run.zoneSubFrameOffset + zs::records + kZoneRecordSize * i;
         const uint16_t number = readHost16(R + zr::zoneNumber);
         const uint32_t start = readHost32(R + zr::zoneStart);
@@ -139,8 +139,9 @@ struct ZoneCheck {
         zone(i, count, R, previous, Reads{true, true}, Full{c});
     }
 
-    // Probes zone i with the reads given, and reports it in full when the
-    // probe finds anything. True when the probe found nothing.
+    // Sweeps zone i with the reads given, and reports it in full when the
+    // sweep finds anything (with the bar count it had before). True when
+    // the sweep found nothing.
     KVEL_RULE bool check(uint32_t i, uint32_t count, const unsigned char* R, Reads reads) {
         const unsigned char* previous = i > 0 ? R - kZoneRecordSize : nullptr;
         if (c.quietPaths) {
