@@ -34,7 +34,7 @@ uint16_t zoneCount(const Check& c) {
     // never held.
     const uint16_t count = readHost16(c.in->zoneSubFrame + zs::zoneCount);
     const uint64_t recordsAt = kZoneSubFrameOffset + kZoneHeaderSize;
-    const uint64_t held = c.run.held > recordsAt ? (c.run.held - recordsAt) / kZoneRecordSize : 0;
+    const uint64_t held = c.in->held > recordsAt ? (c.in->held - recordsAt) / kZoneRecordSize : 0;
     return static_cast<uint16_t>(std::min<uint64_t>(count, held));
 }
 
@@ -56,10 +56,8 @@ void resetRun(Check& c, int suppressWarnings, int allowUserCategories) {
     c.beatBar = BeatBarState{-1, 0, true};
     run.zoneStartsLeftToWalk = false;
 
-    run.image = in.image;
-    run.held = in.held;
     const uint64_t declaredEnd = uint64_t{kMainHeaderSize} + readHost32(in.image + mh::totalFrameSize);
-    run.imageEnd = std::min(declaredEnd, run.held);
+    run.imageEnd = std::min(declaredEnd, in.held);
 }
 
 int32_t checkRun(Check& c, int suppressWarnings, int allowUserCategories, bool leaveStartsToWalk) {

@@ -53,10 +53,8 @@ struct CheckRun {
     // (outline.zoneEventsAtStarts). Unless it meets every zone's, the run is
     // taken back and done again with every zone event read.
     bool zoneStartsLeftToWalk;
-    // Bounds of this run (not part of the file's semantics): the image, how
-    // much of it is held, and the walk's image end, min(20 + totalFrameSize, held).
-    const unsigned char* image;
-    uint64_t held;
+    // The walk's image end (not part of the file's semantics):
+    // min(20 + totalFrameSize, held).
     uint64_t imageEnd;
 };
 
@@ -136,19 +134,19 @@ inline Event readEvent(const unsigned char* r) {
 
 // The file offset of a byte of the image being checked. The rules take the
 // record's address and work out its offset only when they raise a problem.
-inline uint32_t fileOffset(const Check& c, const unsigned char* at) { return static_cast<uint32_t>(at - c.run.image); }
+inline uint32_t fileOffset(const Check& c, const unsigned char* at) { return static_cast<uint32_t>(at - c.in->image); }
 
 // The record at event position `position` (any alignment), or null when its
 // ten bytes are not all held.
 inline const unsigned char* eventAtPosition(const Check& c, uint64_t position) {
     const uint64_t at = uint64_t{c.run.firstEventOffset} + position;
-    return at + kEventRecordSize <= c.run.held ? c.run.image + at : nullptr;
+    return at + kEventRecordSize <= c.in->held ? c.in->image + at : nullptr;
 }
 
 // The record numbered `index` when it lies wholly before the walk's image end.
 inline const unsigned char* readableRecord(const Check& c, uint64_t index) {
     const uint64_t at = uint64_t{c.run.firstEventOffset} + kEventRecordSize * index;
-    return at + kEventRecordSize <= c.run.imageEnd ? c.run.image + at : nullptr;
+    return at + kEventRecordSize <= c.run.imageEnd ? c.in->image + at : nullptr;
 }
 
 // Zone sub-frame access. zoneCount() is the image's count, cut to the

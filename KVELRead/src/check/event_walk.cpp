@@ -75,7 +75,7 @@ int32_t walkEvents(Check& c) {
     // before the image end), and not more than totalEventCount of them.
     const uint64_t readable = c.run.imageEnd > firstOffset ? (c.run.imageEnd - firstOffset) / kEventRecordSize : 0;
     const uint64_t visits = total > 0 ? std::min<uint64_t>(static_cast<uint64_t>(total), readable) : 0;
-    const unsigned char* const first = c.run.image + firstOffset;
+    const unsigned char* const first = c.in->image + firstOffset;
     const unsigned char* const end = first + kEventRecordSize * visits;
 
     const Full full{c};
