@@ -50,6 +50,9 @@ def main():
     p.add_argument("--repetitions", type=int, default=3)
     args = p.parse_args()
     old, new = (os.path.join(d, "bench", "kvel_bench") for d in (args.old, args.new))
+    for bench in (old, new):
+        if not os.access(bench, os.X_OK):
+            sys.exit(f"side_by_side: no {bench}; build it with the bench preset (cmake --build --preset bench)")
     print(f"{'row':52} {'old':>11} {'new':>11}  change")
     for row in rows(new, args.filter):
         best = [float("inf"), float("inf")]
