@@ -10,8 +10,9 @@
 //     its upper ends can be held to once, at the end of a run;
 //   - the beat rule (beat_rule.h), almost half of all records: its flag
 //     tests are made once per check, in the table of quiet kinds built from
-//     the rule's own flag definitions, and a new zone's count is started
-//     when the run enters the zone rather than tested at every beat.
+//     the rule's own flag definitions, a new zone's count is started when
+//     the run enters the zone rather than tested at every beat, and beats
+//     are counted a bar at a time.
 // Both forms are compared with the reporting ones on every input by the
 // quiet-path tests and the paths fuzz target.
 #include <algorithm>
@@ -84,10 +85,15 @@ template <bool kBounded>
     const uint32_t limit = static_cast<uint32_t>(limits.highestBarBeat + 1);
     const uint32_t lowest0 = std::min<uint32_t>(w.order.previousBarBeat, limit);
     uint32_t lowest = lowest0;
-    // Beats, the most frequent, and outline records, four of which begin every
-    // zone, are counted here: counts in memory would wait for one another.
-    uint32_t beats = 0, outlines = 0;
+    uint32_t outlines = 0;
     BeatBarState bar = w.beatBar;
+    // Beats are counted by bars, so that a counted beat only adds one to its
+    // bar's count: the beats taken are `beats` plus the current bar's count.
+    uint32_t beats = 0u - static_cast<uint32_t>(bar.beatsCounted);
+    const auto newCount = [&](const BeatBarState& next) {
+        beats += static_cast<uint32_t>(bar.beatsCounted);
+        bar = next;
+    };
     int32_t beatPosition = w.beatPosition;
 
     const auto stopOf = [&](const ZoneSegment& g) { return g.end < end - first ? first + g.end : end; };
@@ -119,27 +125,33 @@ template <bool kBounded>
             if (barBeat < kFirstNoBar) break;
             nextLowest = lowest;
         }
+        // The record passes: the window moves on to it.
+        const auto taken = [&] {
+            previousSample = static_cast<uint32_t>(pos);
+            lowest = nextLowest;
+        };
         const uint8_t kind = t.quietKinds[e.value >> 21];
-        // The two most frequent kinds first.
+        // The two most frequent kinds first. Beats and outline records are
+        // counted apart, and go on to the next record themselves.
         if (kind == kQuietNoRule) {
-            ++t.counts[e.value >> 24];
         } else if (kind & kCountedBeat) {
             if (pos == beatPosition) break;
-            // Made before the tests end, the new count is what the reporting
+            // Made before the tests end, a new count is what the reporting
             // rule would start with too.
             if (newZone) [[unlikely]] {
-                bar = BeatBarState{w.segment.zone, 0, true};
+                newCount(BeatBarState{w.segment.zone, 0, true});
                 newZone = false;
             }
             ++bar.beatsCounted;
             beatPosition = pos;
-            ++beats;
+            taken();
+            continue;
         } else if (kind == kBarStartBeat) {
             if (pos == beatPosition) break;
             if (newZone) [[unlikely]] {
                 // The zone's first bar starts: its count of 0 passes as the
                 // zone's one short first bar unless the meter is 0 as well.
-                bar = BeatBarState{w.segment.zone, 1, w.segment.meterNumerator == 0};
+                newCount(BeatBarState{w.segment.zone, 1, w.segment.meterNumerator == 0});
                 newZone = false;
             } else {
                 // The first bar of a zone may be short: its mismatch passes once.
@@ -147,38 +159,42 @@ template <bool kBounded>
                     if (!bar.firstBar) break;
                     bar.firstBar = false;
                 }
-                bar.beatsCounted = 1;
+                newCount(BeatBarState{bar.rememberedZone, 1, bar.firstBar});
             }
             beatPosition = pos;
-            ++beats;
+            taken();
+            continue;
         } else if (kind == kUncountedBeat) {
             if (pos == beatPosition) break;
             if (newZone) [[unlikely]] {
-                bar = BeatBarState{w.segment.zone, 0, true};
+                newCount(BeatBarState{w.segment.zone, 0, true});
                 newZone = false;
             }
-            beatPosition = pos;
             ++beats;
+            beatPosition = pos;
+            taken();
+            continue;
         } else if (kind == kOutlineRule) {
             // Inside a zone the after-terminator flag changes no test, but
             // the records after this run see it.
             if (!outlineRule(w, r, r - first, e, probe)) break;
             if (isZoneEvent(e.value)) w.afterTerminator = isTerminator(e.value);
+            // Counted apart: four begin every zone, and counts in memory
+            // would wait for one another.
             ++outlines;
+            taken();
+            continue;
         } else if (kind == kChordRule) {
             if (!chordRule(w, r, e, probe)) break;
-            ++t.counts[e.value >> 24];
         } else if (kind == kAbsoluteChordRule) {
             if (!absoluteChordRule(w, r, e, probe)) break;
-            ++t.counts[e.value >> 24];
         } else if (kind == kMelodyRule) {
             if (!melodyRule(w, r, e, probe)) break;
-            ++t.counts[e.value >> 24];
         } else {
             break;  // an undeclared category
         }
-        previousSample = static_cast<uint32_t>(pos);
-        lowest = nextLowest;
+        ++t.counts[e.value >> 24];
+        taken();
     }
 
     if (!kBounded && (static_cast<int32_t>(previousSample) > limits.totalSamples || lowest >= limit)) {
@@ -191,8 +207,8 @@ template <bool kBounded>
     // previousBarBeat (at least lowest0) changed when lowest did.
     w.order = Order{lowest != lowest0 ? static_cast<uint16_t>(lowest) : w.order.previousBarBeat,
                     static_cast<int32_t>(previousSample)};
-    t.counts[KVEL_CATEGORY_BEAT] += beats;
     t.counts[KVEL_CATEGORY_OUTLINE] += outlines;
+    t.counts[KVEL_CATEGORY_BEAT] += beats + static_cast<uint32_t>(bar.beatsCounted);
     w.beatBar = bar;
     w.beatPosition = beatPosition;
     state = w;
