@@ -94,9 +94,9 @@ FileResult FileChecker::check(const Input& input, std::istream& in) {
         file.reason = input.reason;
         return file;
     }
-    if (input.kind == Input::Kind::File) {
+    if (input.kind == Input::Kind::File && !input.regular) {
         // Only a regular file is opened: a FIFO or a device would block the
-        // open or never end.
+        // open or never end. The walk has looked at most files already.
         file.reason = notRegularReason(input.path);
         if (!file.reason.empty()) return file;
     }
