@@ -94,9 +94,9 @@ FileResult FileChecker::check(const Input& input, std::istream& in) {
         file.reason = input.reason;
         return file;
     }
-    if (input.kind == Input::Kind::File && !input.regular) {
+    if (input.kind == Input::Kind::File) {
         // Only a regular file is opened: a FIFO or a device would block the
-        // open or never end. The walk has looked at most files already.
+        // open or never end.
         file.reason = notRegularReason(input.path);
         if (!file.reason.empty()) return file;
     }

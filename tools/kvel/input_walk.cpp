@@ -137,7 +137,7 @@ bool InputWalk::descend(Input& input) {
             levels_.push_back(std::move(sub));
             continue;
         }
-        input = {path.string(), Input::Kind::File, {}, true};
+        input = {path.string(), Input::Kind::File, {}};
         if (entry.type == EntryType::Link) {
             std::error_code ec;
             const fs::file_status target = fs::status(path, ec);
@@ -164,10 +164,8 @@ bool InputWalk::next(Input& input) {
             input = {"-", Input::Kind::Stdin, {}};
             return true;
         }
-        const fs::file_status status = fs::status(path, ec);
-        if (!fs::is_directory(status)) {
-            // The check says what is wrong with anything but a regular file.
-            input = {path, Input::Kind::File, {}, fs::is_regular_file(status)};
+        if (!fs::is_directory(path, ec)) {
+            input = {path, Input::Kind::File, {}};  // the check says what is wrong with it
             return true;
         }
         top_ = path;

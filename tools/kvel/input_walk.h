@@ -19,7 +19,6 @@ struct Input {
     std::string path;  // raw bytes, as given or found
     Kind kind = Kind::File;
     std::string reason;  // for Unreadable: the system's reason
-    bool regular = false;  // for File: the walk saw a regular file there
 };
 
 class InputWalk {
