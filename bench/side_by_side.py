@@ -60,15 +60,19 @@ def main():
     print(f"{'row':52} {'old':>11} {'new':>11}  change")
     for row in rows(new, args.filter):
         means, shortest = [float("inf")] * 2, [float("inf")] * 2
+        both_report_shortest = True
         for _ in range(args.turns):
             for i, bench in enumerate((old, new)):
                 mean, short = best_times(bench, row, args.repetitions)
                 means[i] = min(means[i], mean)
-                shortest[i] = min(shortest[i], short if short is not None else float("nan"))
+                if short is None:
+                    both_report_shortest = False
+                else:
+                    shortest[i] = min(shortest[i], short)
         # The shortest iteration moves least with the load of a shared
         # machine; when a build does not report it, both are compared by
         # their mean iterations (marked "mean").
-        best, how = (shortest, "") if all(x == x and x != float("inf") for x in shortest) else (means, " mean")
+        best, how = (shortest, "") if both_report_shortest else (means, " mean")
         name = row.replace("/manual_time", "")
         print(f"{name:52} {shown(best[0])} {shown(best[1])}  {100 * (best[1] / best[0] - 1):+6.1f} %{how}",
               flush=True)

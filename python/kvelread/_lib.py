@@ -13,6 +13,7 @@ import ctypes.util
 import os
 import sys
 import threading
+import types
 
 from ._layout import ERROR_RECORD, MAIN_HEADER
 
@@ -89,15 +90,11 @@ def _open():
         f"{ENV}=build/KVELRead/libKVELRead.so, or install it where the system loader finds it.")
 
 
-class _Calls:
-    pass
-
-
 class _Lib:
     def __init__(self, cdll):
         self.cdll = cdll
         holding = ctypes.PyDLL(cdll._name, handle=cdll._handle)
-        self.small = _Calls()  # for a small file: only the open releases the GIL
+        self.small = types.SimpleNamespace()  # for a small file: only the open releases the GIL
         for name, (restype, argtypes, gil) in _PROTOTYPES.items():
             for dll in (cdll, holding):
                 fn = getattr(dll, name)
