@@ -36,6 +36,9 @@ function(kvel_add_library name kind)
     # The header's export macro: no dllimport for a static library.
     target_compile_definitions(${name} INTERFACE KVELREAD_STATIC)
   endif()
+  if(TARGET Threads::Threads)
+    target_link_libraries(${name} PRIVATE Threads::Threads)
+  endif()
   set_target_properties(${name} PROPERTIES
     OUTPUT_NAME KVELRead
     PUBLIC_HEADER ${CMAKE_CURRENT_SOURCE_DIR}/include/KVELRead.h)

@@ -19,8 +19,9 @@ void runMemoryPath(const uint8_t* data, size_t size);
 void compareLoaders(const uint8_t* data, size_t size);
 
 // Checks the input as a memory image twice, on two readers: once with the
-// quiet paths, once with every zone and record taken by the reporting rules.
-// The results and the records must be the same.
+// quiet paths (and the walk split between two threads), once with every
+// zone and record taken by the reporting rules. The results and the records
+// must be the same.
 void comparePaths(const uint8_t* data, size_t size);
 
 // Interprets the input as a series of loads, closes, checks and reads in any

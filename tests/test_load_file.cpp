@@ -142,7 +142,7 @@ TEST(LoadFile, OpenFile2) {
     EXPECT_EQ(KVELCloseFile(), 0);
     EXPECT_EQ(KVELGetWholeBuffer(), nullptr);
 
-    kvtest::setLoaderHooks({nullptr, [](void*, size_t size, std::FILE*) { return size - 1; }});
+    kvtest::setLoaderHooks({nullptr, [](void*, size_t size, uint64_t, std::FILE*) { return size - 1; }});
     EXPECT_EQ(KVELOpenFile2(path.c_str()), -1);
     kvtest::setLoaderHooks({nullptr, nullptr});
     EXPECT_EQ(linesFrom(0), std::vector<std::string>{"ERROR(-5) : Can't allocate memory."});
@@ -160,4 +160,54 @@ TEST(LoadFile, CopiesBeyondTheFileFail) {
     EXPECT_EQ(KVELReadZoneSubFrame(reinterpret_cast<KVEL_ZONE_SUBFRAME*>(dest.data())), 0);
     EXPECT_EQ(linesFrom(0), std::vector<std::string>(2, kCannotRead));
     KVELCloseFile();
+}
+
+// A load split over threads is the load on one thread: the same image,
+// records and check results, from a file and from its bytes, with problems
+// in every part.
+TEST(LoadFile, SplitLoadsEqualTheLoadOnOneThread) {
+    kvmf::Doc doc = kvmf::bigSong();
+    for (size_t i = 1; i < 8; ++i) doc.events[doc.events.size() * i / 8].samplePosition = 0;
+    const std::vector<uint8_t> bytes = doc.bytes();
+    ASSERT_EQ(kvel::loadParts(bytes.size(), 64), 3u);
+    const std::string path = kvtest::writeTemp(bytes);
+    struct Load {
+        int loaded = 0, result = 0;
+        std::vector<uint8_t> image;
+        std::vector<std::string> lines;
+        bool operator==(const Load&) const = default;
+    };
+    auto load = [&](int threads, bool fromFile) {
+        resetLibrary();
+        EXPECT_EQ(KVELReaderSetThreads(kvtest::testReader(), threads), 0);
+        Load l;
+        KVEL_MAIN_HEADER header;
+        l.loaded = fromFile ? KVELOpenFile(path.c_str(), &header) : KVELLoadFileImage(bytes.data(), bytes.size(), &header);
+        const auto* buffer = static_cast<const uint8_t*>(KVELGetWholeBuffer());
+        if (buffer) l.image.assign(buffer, buffer + bytes.size());
+        l.result = KVELCheckFormat(0, 0);
+        l.lines = linesFrom(0);
+        KVELCloseFile();
+        return l;
+    };
+    const Load one = load(1, true);
+    ASSERT_EQ(one.loaded, 0);
+    ASSERT_LT(one.result, -6);
+    for (const bool fromFile : {true, false}) {
+        for (const int threads : {1, 2, 3, 64}) {
+            SCOPED_TRACE(std::to_string(threads) + (fromFile ? " threads, file" : " threads, bytes"));
+            EXPECT_TRUE(load(threads, fromFile) == one);
+        }
+    }
+    EXPECT_EQ(KVELReaderSetThreads(kvtest::testReader(), 1), 0);
+    std::remove(path.c_str());
+}
+
+TEST(LoadFile, LoadThreadsOutOfRangeAreRefused) {
+    EXPECT_EQ(KVELReaderSetThreads(nullptr, 2), -1);
+    for (const int threads : {-1, 0, KVEL_READER_THREADS_MAX + 1})
+        EXPECT_EQ(KVELReaderSetThreads(kvtest::testReader(), threads), -1) << threads;
+    for (const int threads : {1, KVEL_READER_THREADS_MAX})
+        EXPECT_EQ(KVELReaderSetThreads(kvtest::testReader(), threads), 0) << threads;
+    KVELReaderSetThreads(kvtest::testReader(), 1);
 }

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "check/checkers.h"
+#include "check/event_walk.h"
 #include "check_helpers.h"
 
 namespace {
@@ -76,14 +77,25 @@ void editOnce(Doc& d, std::mt19937& rng) {
     }
 }
 
-kvtest::Outcome checkBothWays(const Doc& d, int suppressWarnings, bool& agree) {
-    kvtest::testReader()->check.quietPaths = false;
+// Every record in full, the check as it runs, and the walk split in two
+// at its middle with the second part's quiet run on a thread of its own.
+kvtest::Outcome checkAllWays(const Doc& d, int suppressWarnings, bool& agree) {
+    kvel::Check& c = kvtest::testReader()->check;
+    c.quietPaths = false;
     const kvtest::Outcome full = kvtest::checkMemory(d, suppressWarnings);
-    kvtest::testReader()->check.quietPaths = true;
+    c.quietPaths = true;
     const kvtest::Outcome walk = kvtest::checkMemory(d, suppressWarnings);
-    agree = full.result == walk.result && full.lines == walk.lines;
+    KVELReaderSetThreads(kvtest::testReader(), 2);
+    c.splitFrom = 2;
+    const kvtest::Outcome split = kvtest::checkMemory(d, suppressWarnings);
+    KVELReaderSetThreads(kvtest::testReader(), 1);
+    c.splitFrom = kvel::kSplitWalkFrom;
+    agree = full.result == walk.result && full.lines == walk.lines && split.result == walk.result &&
+            split.lines == walk.lines;
     EXPECT_EQ(full.result, walk.result);
     EXPECT_EQ(full.lines, walk.lines);
+    EXPECT_EQ(split.result, walk.result);
+    EXPECT_EQ(split.lines, walk.lines);
     return walk;
 }
 
@@ -96,17 +108,24 @@ TEST(QuietPaths, AgreeWithTheFullChecks) {
     // does not declare.
     base.categoryTable = base.categories();
     bool agree = true;
-    // The unedited song raises nothing, so the quiet path takes all of it.
-    EXPECT_EQ(checkBothWays(base, 0, agree).lines, std::vector<std::string>{});
+    const uint32_t& kept = kvtest::testReader()->check.splitsKept;
+    const uint32_t& refused = kvtest::testReader()->check.splitsRefused;
+    // The unedited song raises nothing, so the quiet path takes all of it,
+    // and the split walk's guess at its middle holds.
+    EXPECT_EQ(checkAllWays(base, 0, agree).lines, std::vector<std::string>{});
+    EXPECT_EQ(kept, 1u);
     int loud = 0;
     for (int n = 0; n < 3000 && agree; ++n) {
         Doc d = base;
         for (uint32_t edits = 1 + rng() % 3; edits > 0; --edits) editOnce(d, rng);
-        loud += !checkBothWays(d, n % 2, agree).lines.empty();
+        loud += !checkAllWays(d, n % 2, agree).lines.empty();
         if (!agree) ADD_FAILURE() << "edit " << n << " differs";
     }
-    // The edits must actually reach the problems, or nothing is compared.
+    // The edits must actually reach the problems, or nothing is compared;
+    // and split walks must be both kept and walked again.
     EXPECT_GT(loud, 2000);
+    EXPECT_GT(kept, 500u);
+    EXPECT_GT(refused, 100u);
 }
 
 }  // namespace

@@ -123,3 +123,40 @@ TEST(Threads, DestroyReleasesWhatTheReaderHolds) {
     EXPECT_EQ(image[12], 0x00);  // converted in place, and still the caller's to read
     std::remove(path.c_str());
 }
+
+// Loads split over threads of their own, on two readers at once: a file
+// and its bytes, each equal to a load on one thread.
+TEST(Threads, SplitLoadsOnTwoReadersAgreeWithASerialRun) {
+    kvmf::Doc doc = kvmf::bigSong();
+    doc.events[doc.events.size() / 2].samplePosition = 0;
+    const std::vector<uint8_t> bytes = doc.bytes();
+    const std::string path = ::testing::TempDir() + "kvel_threads_big.kvmf";
+    ASSERT_TRUE(kvmf::writeFile(path, bytes));
+
+    KVEL_READER* serial = KVELCreateReader();
+    ASSERT_NE(serial, nullptr);
+    const Verdict expected = checkOnce(serial, path, bytes, true);
+    KVELDestroyReader(serial);
+    ASSERT_EQ(expected.loaded, 0);
+    ASSERT_FALSE(expected.lines.empty());
+
+    constexpr int kThreads = 2, kRounds = 2;
+    std::vector<int> mismatches(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            KVEL_READER* reader = KVELCreateReader();
+            if (!reader || KVELReaderSetThreads(reader, 3) != 0) {
+                mismatches[t] = kRounds;
+                KVELDestroyReader(reader);
+                return;
+            }
+            for (int round = 0; round < kRounds; ++round)
+                if (!(checkOnce(reader, path, bytes, (t + round) % 2 == 1) == expected)) ++mismatches[t];
+            KVELDestroyReader(reader);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+    std::remove(path.c_str());
+}

@@ -19,7 +19,9 @@
  * used by one thread at a time (a caller that hands a reader between threads
  * orders those uses itself). The flat API's default reader is one such
  * reader, so the flat exports are called from one thread at a time. Only
- * read-only data (the message texts) is shared between readers.
+ * read-only data (the message texts) is shared between readers. A reader
+ * allowed more than one thread (KVELReaderSetThreads) splits a big load or
+ * check over threads of its own, which end before the call returns.
  *
  * Typical use:
  *   1. KVELOpenFile(path, &header)      or KVELLoadFileImage(bytes, size, &header)
@@ -198,6 +200,21 @@ KVEL_API KVEL_READER* KVELCreateReader(void);
 /* Closes what the reader has open (as KVELReaderCloseFile) and frees it.
  * A borrowed image is only forgotten. `reader` may be null. */
 KVEL_API void KVELDestroyReader(KVEL_READER* reader);
+
+/* Lets the reader use up to `threads` threads, 1 to KVEL_READER_THREADS_MAX;
+ * a new reader uses 1, the calling thread alone. With more than one:
+ *   - KVELReaderOpenFile and KVELReaderLoadFileImage read, copy and convert
+ *     a file of 16 MiB and more in parts of at least 8 MiB, one a thread;
+ *   - KVELReaderCheckFormat walks the event records of a body of 2^20
+ *     records and more in two parts, on two threads.
+ * The threads are started by the call and have ended when it returns; a
+ * thread that cannot be started leaves its part to the calling thread. The
+ * image, the records and every result are those of one thread. The flat
+ * API's default reader always uses one thread.
+ * Returns 0, or -1 (and changes nothing) when `reader` is null or `threads`
+ * is out of range. */
+#define KVEL_READER_THREADS_MAX 64
+KVEL_API int KVELReaderSetThreads(KVEL_READER* reader, int threads);
 
 /* Every export below comes in two forms that behave alike: KVELName(...) on
  * the default reader and KVELReaderName(reader, ...) on `reader`, which must

@@ -207,6 +207,11 @@ Doc song(const std::vector<uint16_t>& barsPerZone, const std::vector<uint8_t>& n
     return d;
 }
 
+Doc bigSong() {
+    // A low sample rate keeps the 2.4 million beats within the sample limit.
+    return song(std::vector<uint16_t>(200, 1000), {12}, 50);
+}
+
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;

@@ -100,6 +100,11 @@ Doc wellFormed();
 Doc song(const std::vector<uint16_t>& barsPerZone, const std::vector<uint8_t>& numerators,
          uint32_t sampleRate = 44100);
 
+// A song of about 27 MB, whose load splits into three parts when three
+// threads may load it. Its 200,000 bars are more than the bar field holds:
+// the numbers wrap, and the checks report problems all through it.
+Doc bigSong();
+
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 

@@ -5,12 +5,16 @@
 #include <new>
 
 #include "check/checkers.h"
+#include "check/event_walk.h"
 #include "check/zone_index.h"
 
 namespace kvel {
 
 void initCheckState(Check& c) {
     c.quietPaths = true;
+    c.threads = 1;
+    c.splitFrom = kSplitWalkFrom;
+    c.splitsKept = c.splitsRefused = 0;
     c.in = nullptr;
     c.errors = nullptr;
     c.problems = 0;

@@ -31,6 +31,8 @@ struct OutlineFacts {
     int32_t zoneTerminator;
     int32_t keyChanges, tempoChanges, meterChanges;
     int32_t zoneEventsAtStarts;  // zone events at the start of the zone they number
+
+    bool operator==(const OutlineFacts&) const = default;
 };
 
 // The per-check-run state the checkers share, reset by every run.
@@ -64,6 +66,8 @@ struct BeatBarState {
     int32_t rememberedZone;
     int32_t beatsCounted;
     bool firstBar;
+
+    bool operator==(const BeatBarState&) const = default;
 };
 
 struct ZoneIndex;
@@ -77,6 +81,12 @@ struct Check {
     // raise nothing on their quiet paths (the default). Turned off, every
     // zone and record gets every test in full: the tests compare the two.
     bool quietPaths;
+    // Threads the walk may use (the reader's setting), the fewest records
+    // it splits between two, and the splits whose second part was kept or
+    // walked again.
+    unsigned threads;
+    uint64_t splitFrom;
+    uint32_t splitsKept, splitsRefused;
     // This run's input and sink, and the problems it has raised.
     const CheckImage* in;
     ErrorList* errors;

@@ -25,19 +25,27 @@ int32_t walkEvents(Check& c);
 // that have the same answer, so a caller walking forward asks again only
 // when it leaves them.
 struct ZoneSegment {
-    int64_t first, end;  // first <= position < end
+    int32_t first;           // first <= position < end
     int32_t zone;
+    int64_t end;
+    uint32_t index;          // its place in the zone index; before the first, UINT32_MAX
     uint8_t meterNumerator;  // the zone's, 0 when there is no zone
+
+    bool operator==(const ZoneSegment&) const = default;
 };
 
 void indexZones(Check& c);
 ZoneSegment zoneSegmentAt(ZoneIndex& index, int32_t eventPosition);
+// zoneSegmentAt for a walk that holds `from`: it leaves the index as it is,
+// so that walks on two threads may share it.
+ZoneSegment zoneSegmentAfter(const ZoneIndex& index, const ZoneSegment& from, int32_t eventPosition);
 
 inline int32_t findZone(Check& c, int32_t eventPosition) { return zoneSegmentAt(*c.zoneIndex, eventPosition).zone; }
 
 // The zone of `eventPosition`, through the segment last asked for.
-inline int32_t zoneAt(ZoneIndex& index, ZoneSegment& segment, int32_t eventPosition) {
-    if (eventPosition < segment.first || eventPosition >= segment.end) segment = zoneSegmentAt(index, eventPosition);
+inline int32_t zoneAt(const ZoneIndex& index, ZoneSegment& segment, int32_t eventPosition) {
+    if (eventPosition < segment.first || eventPosition >= segment.end)
+        segment = zoneSegmentAfter(index, segment, eventPosition);
     return segment.zone;
 }
 

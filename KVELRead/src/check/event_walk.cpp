@@ -53,34 +53,12 @@ int32_t afterWalk(Check& c, uint32_t offset) {
 // it stops at, and any that follow it while they raise problems, are taken
 // with the rules reporting; outside every zone, or before the first bar,
 // all are.
-int32_t walkEvents(Check& c) {
-    const unsigned char* h = eventFrame(c);
-    const int32_t total = static_cast<int32_t>(readHost32(h + es::totalEventCount));
-    const uint64_t firstOffset = c.run.firstEventOffset;
-    WalkTables& tables = c.walk;
-    if (!tables.made || std::memcmp(tables.madeFor, c.run.declared, sizeof tables.madeFor) != 0) {
-        std::memcpy(tables.madeFor, c.run.declared, sizeof tables.madeFor);
-        fillKinds(tables.kinds, c.run.declared);
-        fillQuietKinds(tables.quietKinds, tables.kinds);
-        tables.made = true;
-    }
-    std::fill(std::begin(tables.counts), std::end(tables.counts), 0u);
-    const WalkLimits limits{static_cast<int32_t>(readHost32(h + es::totalSamples)), c.run.totalBarCount,
-                            highestQuietBarBeat(c.run.totalBarCount), tables.kinds};
-    const int32_t problemsBefore = c.problems;
-    ZoneIndex& index = *c.zoneIndex;
-    WalkState w = beginWalk(c);
-
-    // The records before the first one that is not readable (not wholly
-    // before the image end), and not more than totalEventCount of them.
-    const uint64_t readable = c.run.imageEnd > firstOffset ? (c.run.imageEnd - firstOffset) / kEventRecordSize : 0;
-    const uint64_t visits = total > 0 ? std::min<uint64_t>(static_cast<uint64_t>(total), readable) : 0;
-    const unsigned char* const first = c.in->image + firstOffset;
-    const unsigned char* const end = first + kEventRecordSize * visits;
-
+void walkRecords(Check& c, const unsigned char* r, const unsigned char* const first, const unsigned char* const end,
+                 WalkState& w, const WalkLimits& limits, WalkTables& tables) {
+    const ZoneIndex& index = *c.zoneIndex;
     const Full full{c};
-    const auto at = [first](const unsigned char* r) { return static_cast<int32_t>(r - first); };
-    for (const unsigned char* r = first; r < end;) {
+    const auto at = [first](const unsigned char* q) { return static_cast<int32_t>(q - first); };
+    while (r < end) {
         // Inside a zone, once the walk has seen a bar, the quiet path takes
         // what it can.
         if (c.quietPaths && zoneAt(index, w.segment, at(r)) >= 0 && w.order.previousBarBeat >= 0x10) {
@@ -97,6 +75,35 @@ int32_t walkEvents(Check& c) {
             r += kEventRecordSize;
         } while (r < end && c.problems != before);
     }
+}
+
+int32_t walkEvents(Check& c) {
+    const unsigned char* h = eventFrame(c);
+    const int32_t total = static_cast<int32_t>(readHost32(h + es::totalEventCount));
+    const uint64_t firstOffset = c.run.firstEventOffset;
+    WalkTables& tables = c.walk;
+    if (!tables.made || std::memcmp(tables.madeFor, c.run.declared, sizeof tables.madeFor) != 0) {
+        std::memcpy(tables.madeFor, c.run.declared, sizeof tables.madeFor);
+        fillKinds(tables.kinds, c.run.declared);
+        fillQuietKinds(tables.quietKinds, tables.kinds);
+        tables.made = true;
+    }
+    std::fill(std::begin(tables.counts), std::end(tables.counts), 0u);
+    const WalkLimits limits{static_cast<int32_t>(readHost32(h + es::totalSamples)), c.run.totalBarCount,
+                            highestQuietBarBeat(c.run.totalBarCount), tables.kinds};
+    const int32_t problemsBefore = c.problems;
+    WalkState w = beginWalk(c);
+
+    // The records before the first one that is not readable (not wholly
+    // before the image end), and not more than totalEventCount of them.
+    const uint64_t readable = c.run.imageEnd > firstOffset ? (c.run.imageEnd - firstOffset) / kEventRecordSize : 0;
+    const uint64_t visits = total > 0 ? std::min<uint64_t>(static_cast<uint64_t>(total), readable) : 0;
+    const unsigned char* const first = c.in->image + firstOffset;
+    const unsigned char* const end = first + kEventRecordSize * visits;
+
+    const unsigned char* r = first;
+    if (c.threads > 1 && c.quietPaths && visits >= c.splitFrom) r = splitWalk(c, first, end, w, limits, tables);
+    walkRecords(c, r, first, end, w, limits, tables);
     endWalk(c, w);
     for (uint32_t category = 0; category < 128; ++category)
         c.run.categoryCounts[category] += tables.counts[category] + tables.counts[category | 0x80];

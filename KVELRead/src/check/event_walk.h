@@ -70,7 +70,22 @@ KVEL_RULE bool walkRecord(WalkState& w, const WalkLimits& limits, const unsigned
 void fillQuietKinds(uint8_t table[2048], const uint8_t kinds[256]);
 
 // The records from `r` on that raise nothing (quiet_path.cpp).
-const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* first,
+const unsigned char* quietRun(const ZoneIndex& index, const unsigned char* r, const unsigned char* first,
                               const unsigned char* end, WalkState& w, const WalkLimits& limits, WalkTables& t);
+
+// The walk of the records from `r` up to `end`, `first` being the body's
+// first record (event_walk.cpp).
+void walkRecords(Check& c, const unsigned char* r, const unsigned char* first, const unsigned char* end,
+                 WalkState& w, const WalkLimits& limits, WalkTables& t);
+
+// A walk of at least Check::splitFrom records on a reader that allows two
+// threads may be split in two (split_walk.cpp), 2^20 records by default.
+constexpr uint64_t kSplitWalkFrom = uint64_t{1} << 20;
+
+// Walks the first part of a split walk and takes the second part's quiet
+// run when it holds; returns the record that the walk goes on from (`first`
+// when there is no split).
+const unsigned char* splitWalk(Check& c, const unsigned char* first, const unsigned char* end, WalkState& w,
+                               const WalkLimits& limits, WalkTables& t);
 
 }  // namespace kvel

@@ -72,7 +72,7 @@ namespace {
 // Aligned so that the loop's speed does not move with the size of unrelated
 // code linked before it (by a tenth, measured).
 template <bool kBounded>
-[[gnu::noinline, gnu::aligned(64)]] const unsigned char* quietPass(ZoneIndex& index, const unsigned char* r,
+[[gnu::noinline, gnu::aligned(64)]] const unsigned char* quietPass(const ZoneIndex& index, const unsigned char* r,
                                                                    const unsigned char* const first,
                                                                    const unsigned char* const end, WalkState& state,
                                                                    const WalkLimits& limits, WalkTables& t) {
@@ -224,7 +224,7 @@ template <bool kBounded>
 // made only after all its tests pass, so the reporting walk finds the record
 // it is handed untouched. The previous barBeat is at least 0x10 (bar 1), and
 // r lies in a zone.
-const unsigned char* quietRun(ZoneIndex& index, const unsigned char* r, const unsigned char* const first,
+const unsigned char* quietRun(const ZoneIndex& index, const unsigned char* r, const unsigned char* const first,
                               const unsigned char* const end, WalkState& w, const WalkLimits& limits,
                               WalkTables& t) {
     // Past the totals no record can be quiet, and no barred one past the

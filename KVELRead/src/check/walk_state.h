@@ -15,6 +15,8 @@ namespace kvel {
 struct Order {
     uint16_t previousBarBeat;
     int32_t previousSample;
+
+    bool operator==(const Order&) const = default;
 };
 
 struct WalkState {
@@ -25,6 +27,8 @@ struct WalkState {
     int32_t beatPosition, chordPosition, absoluteChordPosition, melodyPosition;
     BeatBarState beatBar;
     OutlineFacts outline;
+
+    bool operator==(const WalkState&) const = default;
 };
 
 // What every record is held to, fixed for a walk.
@@ -37,7 +41,8 @@ struct WalkLimits {
 
 inline WalkState beginWalk(const Check& c) {
     WalkState w;
-    w.segment = ZoneSegment{0, 0, -1, 0};  // empty: the first lookup fills it
+    // Empty: the first lookup fills it.
+    w.segment = ZoneSegment{.first = 0, .zone = -1, .end = 0, .index = UINT32_MAX, .meterNumerator = 0};
     w.order = Order{0, kNoPreviousPosition};  // bar 0, beat 0; no sample yet
     w.afterTerminator = false;
     w.beatPosition = c.run.previousPosition[KVEL_CATEGORY_BEAT];

@@ -35,19 +35,29 @@ inline void chainZone(ZoneIndex& x, uint32_t zone, int32_t start, uint8_t numera
 }
 void endChain(ZoneIndex& x, const unsigned char* records, uint32_t zones, int32_t end);
 
+// The segment of index j.
+inline ZoneSegment segmentAt(const ZoneIndex& x, uint32_t j) {
+    return ZoneSegment{.first = x.cuts[j],
+                       .zone = x.zoneOf[j],
+                       .end = j + 1 < x.count ? x.cuts[j + 1] : kAfterAll,
+                       .index = j,
+                       .meterNumerator = x.numeratorOf[j]};
+}
+
 // The segment of index j, which becomes the one last answered.
 inline ZoneSegment segmentOfIndex(ZoneIndex& x, uint32_t j) {
     x.cursor = j;
-    return ZoneSegment{x.cuts[j], j + 1 < x.count ? x.cuts[j + 1] : kAfterAll, x.zoneOf[j], x.numeratorOf[j]};
+    return segmentAt(x, j);
 }
 
-// The segment that starts at `position` when that is the end of the one
-// last answered, as a walk going forward asks: what zoneSegmentAt(position)
-// gives, without a call. False, with `segment` unchanged, otherwise.
-inline bool stepZoneSegment(ZoneIndex& x, int32_t position, ZoneSegment& segment) {
-    const uint32_t j = x.cursor + 1;
+// The segment after `segment` when it starts at `position`, as a walk going
+// forward asks: what zoneSegmentAt(position) gives, without a call. False,
+// with `segment` unchanged, otherwise. Reads the index only, so walks on two
+// threads may step through one index.
+inline bool stepZoneSegment(const ZoneIndex& x, int32_t position, ZoneSegment& segment) {
+    const uint32_t j = segment.index + 1;
     if (j >= x.count || x.cuts[j] != position) return false;
-    segment = segmentOfIndex(x, j);
+    segment = segmentAt(x, j);
     return true;
 }
 

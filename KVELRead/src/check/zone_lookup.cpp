@@ -120,15 +120,44 @@ void endChain(ZoneIndex& x, const unsigned char* records, uint32_t zones, int32_
     x.records = records;
 }
 
-ZoneSegment zoneSegmentAt(ZoneIndex& x, int32_t eventPosition) {
+namespace {
+
+// The segment that holds `eventPosition` (at or after cuts[0]): the one after
+// segment `hint` when it is that one, as a walk going forward asks, or else
+// the one a search finds.
+uint32_t segmentIndex(const ZoneIndex& x, uint32_t hint, int32_t eventPosition) {
     const uint32_t m = x.count;
-    if (m == 0) return ZoneSegment{INT32_MIN, kAfterAll, kNoZone, 0};
-    if (eventPosition < x.cuts[0]) return ZoneSegment{INT32_MIN, x.cuts[0], kNoZone, 0};
-    // A walk leaves a segment for the next one; anything else is searched.
-    uint32_t j = x.cursor + 1;
+    uint32_t j = hint + 1;
     if (j >= m || eventPosition < x.cuts[j] || (j + 1 < m && eventPosition >= x.cuts[j + 1]))
         j = static_cast<uint32_t>(std::upper_bound(x.cuts, x.cuts + m, eventPosition) - x.cuts) - 1;
-    return segmentOfIndex(x, j);
+    return j;
+}
+
+// The segments before the first cut, or of an index without cuts.
+bool beforeAll(const ZoneIndex& x, int32_t eventPosition, ZoneSegment& segment) {
+    if (x.count == 0) {
+        segment = ZoneSegment{.first = INT32_MIN, .zone = kNoZone, .end = kAfterAll, .index = UINT32_MAX, .meterNumerator = 0};
+        return true;
+    }
+    if (eventPosition < x.cuts[0]) {
+        segment = ZoneSegment{.first = INT32_MIN, .zone = kNoZone, .end = x.cuts[0], .index = UINT32_MAX, .meterNumerator = 0};
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+ZoneSegment zoneSegmentAt(ZoneIndex& x, int32_t eventPosition) {
+    ZoneSegment segment;
+    if (beforeAll(x, eventPosition, segment)) return segment;
+    return segmentOfIndex(x, segmentIndex(x, x.cursor, eventPosition));
+}
+
+ZoneSegment zoneSegmentAfter(const ZoneIndex& x, const ZoneSegment& from, int32_t eventPosition) {
+    ZoneSegment segment;
+    if (beforeAll(x, eventPosition, segment)) return segment;
+    return segmentAt(x, segmentIndex(x, from.index, eventPosition));
 }
 
 }  // namespace kvel

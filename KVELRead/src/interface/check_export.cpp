@@ -17,6 +17,7 @@ extern "C" KVEL_API int KVELReaderCheckFormat(KVEL_READER* reader, int suppressW
                                  r.views.firstEvent,
                                  r.views.eventBodySize,
                                  r.fileSize};
+    r.check.threads = r.threads;
     const int32_t result = kvel::checkImage(r.check, image, r.errors, suppressWarnings, allowUserCategories);
     // Only a reader's first check allocates, and its failure checks nothing.
     if (!r.check.zoneIndex) {

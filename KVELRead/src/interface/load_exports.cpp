@@ -58,7 +58,7 @@ unsigned char* allocateBuffer(Reader& r, uint64_t size) {
 // `size` bytes came from the file. On failure, appends its record and
 // closes: nothing is loaded afterwards.
 int finishLoad(Reader& r, uint64_t available, uint64_t size, KVEL_MAIN_HEADER* header) {
-    const LoadResult result = placeFrames(r.buffer, available, size, r.views);
+    const LoadResult result = placeFrames(r.buffer, available, size, r.views, r.threads);
     if (result.failure != 0) {
         appendLoadFailure(r, result);
         KVELReaderCloseFile(&r);
@@ -86,7 +86,7 @@ KVEL_API int KVELReaderOpenFile(KVEL_READER* reader, const char* path, KVEL_MAIN
         KVELReaderCloseFile(reader);
         return -1;
     }
-    const uint64_t available = kvel::readWholeFile(buffer, size, f, r.hooks);
+    const uint64_t available = kvel::readWholeFile(buffer, size, f, r.hooks, r.threads);
     return kvel::finishLoad(r, available, size, header);
 }
 
@@ -100,7 +100,7 @@ KVEL_API int KVELReaderLoadFileImage(KVEL_READER* reader, const void* bytes, siz
     kvel::clearErrors(r.errors);
     unsigned char* buffer = kvel::allocateBuffer(r, size);
     if (!buffer) return -1;
-    if (size > 0) std::memcpy(buffer, bytes, size);
+    kvel::copyWholeImage(buffer, bytes, size, r.threads);
     return kvel::finishLoad(r, size, size, header);
 }
 
@@ -111,7 +111,7 @@ KVEL_API int KVELReaderOpenFile2(KVEL_READER* reader, const char* path) {
     const uint64_t size = kvel::measureFile(f);
     r.fileSize = static_cast<uint32_t>(size);
     void* scratch = size <= SIZE_MAX ? r.hooks.allocate(static_cast<size_t>(size)) : nullptr;
-    const bool whole = scratch && r.hooks.read(scratch, static_cast<size_t>(size), f) == size;
+    const bool whole = scratch && r.hooks.read(scratch, static_cast<size_t>(size), 0, f) == size;
     std::free(scratch);  // the bytes read are not kept
     if (!whole) {
         kvel::appendError(r.errors, KVEL_ERROR_CANNOT_ALLOCATE, kvel::kNoOffset);

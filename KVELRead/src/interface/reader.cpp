@@ -5,8 +5,11 @@
 #include <new>
 
 #include "platform/message_table.h"
+#include "platform/parallel.h"
 
 namespace kvel {
+
+static_assert(kMaxParts == KVEL_READER_THREADS_MAX);
 
 Reader& defaultReader() {
     // Zero-initialised storage, set up at process attach.
@@ -22,6 +25,7 @@ void initReader(Reader& r, const void* module) {
     clearErrors(r.errors);
     initCheckState(r.check);
     r.hooks = defaultFileLoaderHooks();
+    r.threads = 1;
 }
 
 void forgetImage(Reader& r) {
@@ -53,6 +57,12 @@ KVEL_API KVEL_READER* KVELCreateReader(void) {
     KVEL_READER* reader = new (memory) KVEL_READER{};
     kvel::initReader(*reader, kvel::messageTableModule());
     return reader;
+}
+
+KVEL_API int KVELReaderSetThreads(KVEL_READER* reader, int threads) {
+    if (!reader || threads < 1 || threads > static_cast<int>(kvel::kMaxParts)) return -1;
+    reader->threads = static_cast<unsigned>(threads);
+    return 0;
 }
 
 KVEL_API void KVELDestroyReader(KVEL_READER* reader) {

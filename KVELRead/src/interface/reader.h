@@ -22,6 +22,7 @@ struct KVEL_READER {
     kvel::ErrorList errors;
     kvel::Check check;       // what a check run keeps, and the zone index
     kvel::FileLoaderHooks hooks;
+    unsigned threads;        // threads a load or a check may use, 1 to kvel::kMaxParts
 };
 
 namespace kvel {
