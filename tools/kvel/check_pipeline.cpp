@@ -29,6 +29,7 @@ struct Window {
     std::condition_variable work, done;
     std::vector<Chunk> chunks;  // chunk n lies in chunks[n % size]
     size_t issued = 0, taken = 0;
+    unsigned jobs = 1, busy = 0;  // workers, and those with a chunk
     bool closing = false;
 };
 
@@ -39,11 +40,16 @@ void worker(Window& w, const CheckOptions& options, std::istream& in) {
         w.work.wait(lock, [&] { return w.closing || w.taken < w.issued; });
         if (w.closing) return;
         Chunk& chunk = w.chunks[w.taken++ % w.chunks.size()];
+        // The workers without a chunk lend their cores to this one's files:
+        // one big file is loaded and checked on every core, many files on
+        // one core each.
+        checker.setThreads(w.jobs - w.busy++);
         lock.unlock();
         // The chunk is this worker's alone until it is marked done.
         chunk.results.clear();
         for (const Input& input : chunk.inputs) chunk.results.push_back(checker.check(input, in));
         lock.lock();
+        --w.busy;
         chunk.done = true;
         w.done.notify_one();
     }
@@ -60,7 +66,25 @@ void checkInOrder(InputWalk& walk, unsigned jobs, const CheckOptions& options, s
             if (!deliver(checker.check(input, in))) return;
         return;
     }
+    // A lone input is checked on this thread, on every core if it is big:
+    // workers would take longer to start than to check a small file.
+    Input ahead[2];
+    size_t held = 0;
+    while (held < 2 && walk.next(ahead[held])) ++held;
+    if (held < 2) {
+        FileChecker checker(options);
+        checker.setThreads(jobs);
+        if (held == 1) deliver(checker.check(ahead[0], in));
+        return;
+    }
+    size_t given = 0;
+    const auto next = [&](Input& out) {
+        if (given == held) return walk.next(out);
+        out = std::move(ahead[given++]);
+        return true;
+    };
     Window w(kChunksPerJob * jobs);
+    w.jobs = jobs;
     std::vector<std::thread> threads;
     for (unsigned i = 0; i < jobs; ++i) threads.emplace_back(worker, std::ref(w), std::cref(options), std::ref(in));
     bool more = true, stopped = false;
@@ -73,7 +97,7 @@ void checkInOrder(InputWalk& walk, unsigned jobs, const CheckOptions& options, s
             Chunk& chunk = w.chunks[w.issued % w.chunks.size()];
             lock.unlock();
             chunk.inputs.clear();
-            while (chunk.inputs.size() < kChunkFiles && (more = walk.next(input))) chunk.inputs.push_back(input);
+            while (chunk.inputs.size() < kChunkFiles && (more = next(input))) chunk.inputs.push_back(input);
             if (chunk.inputs.empty()) break;
             lock.lock();
             ++w.issued;

@@ -12,12 +12,14 @@ namespace kvel_tool {
 // failed open appends behind what is there.
 struct FileChecker::State {
     KVEL_READER* reader = KVELCreateReader();
+    int threads = 1;
     ~State() { KVELDestroyReader(reader); }
 
     bool makeRoom() {
         if (reader && KVELReaderGetErrorCount(reader) < KVEL_ERROR_LIST_CAPACITY) return true;
         KVELDestroyReader(reader);
         reader = KVELCreateReader();
+        if (reader) KVELReaderSetThreads(reader, threads);
         return reader != nullptr;
     }
 };
@@ -86,6 +88,13 @@ void afterLoad(KVEL_READER* reader, FileResult& file, bool loaded, int from, con
 FileChecker::FileChecker(const CheckOptions& options) : options_(options), state_(std::make_unique<State>()) {}
 
 FileChecker::~FileChecker() = default;
+
+void FileChecker::setThreads(unsigned threads) {
+    const int n = static_cast<int>(std::clamp<unsigned>(threads, 1, KVEL_READER_THREADS_MAX));
+    if (n == state_->threads) return;
+    state_->threads = n;
+    if (state_->reader) KVELReaderSetThreads(state_->reader, n);
+}
 
 FileResult FileChecker::check(const Input& input, std::istream& in) {
     FileResult file;

@@ -62,6 +62,11 @@ public:
     // loader's rules: the same verdict and records as the file's.
     FileResult checkBytes(const std::string& path, std::span<const uint8_t> bytes);
 
+    // The threads the checker's loads and checks may use (1 to start with):
+    // a big file is read, converted and walked in parts when other cores
+    // are free.
+    void setThreads(unsigned threads);
+
 private:
     struct State;
     const CheckOptions& options_;
