@@ -110,3 +110,40 @@ TEST_F(FailureInjection, ReadFailingInAnyPartOfASplitLoadFailsWithMinus4AndLeave
         expectEmptyState(path);
     }
 }
+
+TEST_F(FailureInjection, CloseInEveryStateLeavesTheEmptyStateAndKeepsTheErrorList) {
+    const std::vector<uint8_t> bytes = kvmf::wellFormed().bytes();
+    const std::string path = kvtest::writeTemp(bytes);
+    std::vector<uint8_t> image = bytes;
+    KVEL_MAIN_HEADER header;
+    struct State {
+        const char* name;
+        std::function<void()> enter;
+    };
+    const std::vector<State> states = {
+        {"empty", [] {}},
+        {"file loaded", [&] { ASSERT_EQ(KVELOpenFile(path.c_str(), &header), 0); }},
+        {"image loaded", [&] { image = bytes; ASSERT_EQ(KVELSetBuffer(image.data(), &header), 0); }},
+        {"file open", [&] { ASSERT_EQ(KVELOpenFile2(path.c_str()), 1); }},
+        {"file open over an image", [&] {
+             image = bytes;
+             ASSERT_EQ(KVELSetBuffer(image.data(), &header), 0);
+             ASSERT_EQ(KVELOpenFile2(path.c_str()), 1);
+             EXPECT_EQ(KVELGetWholeBuffer(), image.data());
+         }},
+    };
+    for (const State& s : states) {
+        SCOPED_TRACE(s.name);
+        resetLibrary();
+        s.enter();
+        KVELCheckFormat(0, 0);  // leaves records for the close to keep
+        const std::vector<std::string> before = linesFrom(0);
+        const std::vector<uint8_t> imageBefore = image;
+        EXPECT_EQ(KVELCloseFile(), 0);
+        EXPECT_EQ(linesFrom(0), before);
+        EXPECT_EQ(image, imageBefore);  // a borrowed image is only forgotten
+        EXPECT_EQ(KVELReadMainHeader(&header), -1);
+        EXPECT_EQ(KVELCloseFile(), 0);  // a second close changes nothing
+        expectEmptyState(path);
+    }
+}
