@@ -7,6 +7,7 @@
 // stand; if not, it goes on from the beat itself. A quiet run depends on
 // nothing but the state it starts from and the records, so the result is
 // that of one walk either way: a wrong guess costs time, never a record.
+#include <algorithm>
 #include <cstring>
 
 #include "check/event_walk.h"
@@ -64,12 +65,12 @@ bool stateBefore(const ZoneIndex& index, const unsigned char* first, const unsig
     s.order.previousSample = readEvent(m - kEventRecordSize).position();
     // Read back: the last record with a bar, the last of each rule that
     // keeps a position, and the beats counted since the bar before began.
-    bool barred = false, barStart = false, beat = false, chord = false, absoluteChord = false, melody = false;
+    bool barred = false, barStart = false, chord = false, absoluteChord = false, melody = false;
     int32_t counted = 0;
     const unsigned char* lastBeat = nullptr;
-    const unsigned char* const stop = m - first > int64_t{kEventRecordSize} * kLookAround ? m - kEventRecordSize * kLookAround : first;
-    for (const unsigned char* q = m - kEventRecordSize; q >= stop && !(barred && barStart && chord && absoluteChord && melody);
-         q -= kEventRecordSize) {
+    const int64_t back = std::min<int64_t>((m - first) / kEventRecordSize, kLookAround);
+    for (int64_t i = 1; i <= back; ++i) {
+        const unsigned char* const q = m - kEventRecordSize * i;
         const Event e = readEvent(q);
         if (!barred && e.barBeat < kFirstNoBar) {
             s.order.previousBarBeat = e.barBeat;
@@ -77,11 +78,10 @@ bool stateBefore(const ZoneIndex& index, const unsigned char* first, const unsig
         }
         const uint8_t kind = kindOf(limits, e.value);
         if (kind & kBeatKind) {
-            if (!beat) {
+            if (!lastBeat) {
                 s.beatPosition = e.position();
                 lastBeat = q;
             }
-            beat = true;
             if (!barStart) {
                 counted += !(e.value & kBeatUncounted);
                 barStart = (e.value & kBeatBarStart) != 0;
@@ -96,7 +96,8 @@ bool stateBefore(const ZoneIndex& index, const unsigned char* first, const unsig
             s.melodyPosition = e.position();
             melody = true;
         }
-        if (q == first) break;
+        // The last beat is found no later than the bar's start.
+        if (barred && barStart && chord && absoluteChord && melody) break;
     }
     // The bar count of the last beat's zone is under way, its first bar
     // behind it. A rule whose record was not found keeps the position it
@@ -108,8 +109,8 @@ bool stateBefore(const ZoneIndex& index, const unsigned char* first, const unsig
     // Every zone up to this one has begun with its zone event.
     s.outline.zoneEventCount = start.outline.zoneEventCount + s.segment.zone + 1;
     // The start event is one of a body's first records.
-    for (const unsigned char* q = first; q < m && q < first + 64 * kEventRecordSize && s.outline.startEventPosition < 0;
-         q += kEventRecordSize) {
+    const unsigned char* const firstFew = std::min(m, first + 64 * kEventRecordSize);
+    for (const unsigned char* q = first; q < firstFew && s.outline.startEventPosition < 0; q += kEventRecordSize) {
         const Event e = readEvent(q);
         if ((kindOf(limits, e.value) & kRuleBits) == kOutlineRule && (e.value & 0x7F) == KVEL_OUTLINE_START)
             s.outline.startEventPosition = e.position();
@@ -125,21 +126,18 @@ const unsigned char* splitWalk(Check& c, const unsigned char* first, const unsig
     WalkState guess;
     if (!m || !stateBefore(*c.zoneIndex, first, m, w, limits, guess)) return first;
 
-    // The second part counts into tables of its own, and reads the zone
-    // index only; the first part alone appends records.
+    // The second part counts into tables of its own, and only reads the
+    // zone index and the kinds; the first part alone appends records.
     WalkTables second;
     std::memcpy(second.quietKinds, t.quietKinds, sizeof second.quietKinds);
-    std::memcpy(second.kinds, t.kinds, sizeof second.kinds);
     std::memset(second.counts, 0, sizeof second.counts);
-    WalkLimits secondLimits = limits;
-    secondLimits.kinds = second.kinds;
     WalkState ahead = guess;
     const unsigned char* stop = m;
     inParts(2, [&](unsigned part) {
         if (part == 0)
             walkRecords(c, first, first, m, w, limits, t);
         else
-            stop = quietRun(*c.zoneIndex, m, first, end, ahead, secondLimits, second);
+            stop = quietRun(*c.zoneIndex, m, first, end, ahead, limits, second);
     });
 
     // The walk as it would look `m` up before going on.

@@ -135,15 +135,10 @@ uint32_t segmentIndex(const ZoneIndex& x, uint32_t hint, int32_t eventPosition) 
 
 // The segments before the first cut, or of an index without cuts.
 bool beforeAll(const ZoneIndex& x, int32_t eventPosition, ZoneSegment& segment) {
-    if (x.count == 0) {
-        segment = ZoneSegment{.first = INT32_MIN, .zone = kNoZone, .end = kAfterAll, .index = UINT32_MAX, .meterNumerator = 0};
-        return true;
-    }
-    if (eventPosition < x.cuts[0]) {
-        segment = ZoneSegment{.first = INT32_MIN, .zone = kNoZone, .end = x.cuts[0], .index = UINT32_MAX, .meterNumerator = 0};
-        return true;
-    }
-    return false;
+    if (x.count > 0 && eventPosition >= x.cuts[0]) return false;
+    const int64_t end = x.count > 0 ? x.cuts[0] : kAfterAll;
+    segment = ZoneSegment{.first = INT32_MIN, .zone = kNoZone, .end = end, .index = UINT32_MAX, .meterNumerator = 0};
+    return true;
 }
 
 }  // namespace
