@@ -30,7 +30,8 @@ set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/mingw/CLI11 CACHE PATH "CLI11 for the cr
 
 find_program(KVEL_WINE NAMES wine wine64)
 if(KVEL_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KVEL_WINE})
+  # Through a wrapper that tries again a start that Wine itself failed.
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run ${KVEL_WINE})
 endif()
 
 # GoogleTest lists the cross-built tests when CTest runs them, under Wine,
