@@ -62,6 +62,30 @@ Verdict checkOnce(KVEL_READER* reader, const std::string& path, const std::vecto
     return v;
 }
 
+// Runs `rounds` rounds of `same(reader, thread, round)` on each of `count`
+// threads, each with a reader of its own allowed `readerThreads` threads,
+// and returns each thread's rounds that came out different.
+template <class Same>
+std::vector<int> mismatchesOnThreads(int count, int rounds, int readerThreads, const Same& same) {
+    std::vector<int> mismatches(static_cast<size_t>(count), 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < count; ++t) {
+        threads.emplace_back([&, t] {
+            KVEL_READER* reader = KVELCreateReader();
+            if (!reader || KVELReaderSetThreads(reader, readerThreads) != 0) {
+                mismatches[static_cast<size_t>(t)] = rounds;
+                KVELDestroyReader(reader);
+                return;
+            }
+            for (int round = 0; round < rounds; ++round)
+                if (!same(reader, t, round)) ++mismatches[static_cast<size_t>(t)];
+            KVELDestroyReader(reader);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    return mismatches;
+}
+
 }  // namespace
 
 TEST(Threads, ReadersOnFourThreadsAgreeWithASerialRun) {
@@ -80,25 +104,11 @@ TEST(Threads, ReadersOnFourThreadsAgreeWithASerialRun) {
     ASSERT_TRUE(expected[0].lines.empty());
     ASSERT_EQ(expected.back().loaded, -1);
 
-    constexpr int kThreads = 4, kRounds = 200;
-    std::vector<int> mismatches(kThreads, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            KVEL_READER* reader = KVELCreateReader();
-            if (!reader) {
-                mismatches[t] = kRounds;
-                return;
-            }
-            for (int round = 0; round < kRounds; ++round) {
-                const size_t i = static_cast<size_t>(t + round) % images.size();
-                if (!(checkOnce(reader, paths[i], images[i], round % 2 == 1) == expected[i])) ++mismatches[t];
-            }
-            KVELDestroyReader(reader);
-        });
-    }
-    for (std::thread& t : threads) t.join();
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+    const std::vector<int> mismatches = mismatchesOnThreads(4, 200, 1, [&](KVEL_READER* reader, int t, int round) {
+        const size_t i = static_cast<size_t>(t + round) % images.size();
+        return checkOnce(reader, paths[i], images[i], round % 2 == 1) == expected[i];
+    });
+    for (size_t t = 0; t < mismatches.size(); ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
     for (const std::string& p : paths) std::remove(p.c_str());
 }
 
@@ -140,23 +150,9 @@ TEST(Threads, SplitLoadsOnTwoReadersAgreeWithASerialRun) {
     ASSERT_EQ(expected.loaded, 0);
     ASSERT_FALSE(expected.lines.empty());
 
-    constexpr int kThreads = 2, kRounds = 2;
-    std::vector<int> mismatches(kThreads, 0);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&, t] {
-            KVEL_READER* reader = KVELCreateReader();
-            if (!reader || KVELReaderSetThreads(reader, 3) != 0) {
-                mismatches[t] = kRounds;
-                KVELDestroyReader(reader);
-                return;
-            }
-            for (int round = 0; round < kRounds; ++round)
-                if (!(checkOnce(reader, path, bytes, (t + round) % 2 == 1) == expected)) ++mismatches[t];
-            KVELDestroyReader(reader);
-        });
-    }
-    for (std::thread& t : threads) t.join();
-    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+    const std::vector<int> mismatches = mismatchesOnThreads(2, 2, 3, [&](KVEL_READER* reader, int t, int round) {
+        return checkOnce(reader, path, bytes, (t + round) % 2 == 1) == expected;
+    });
+    for (size_t t = 0; t < mismatches.size(); ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
     std::remove(path.c_str());
 }
