@@ -1,6 +1,7 @@
 #include "format/frame_convert.h"
 
 #include "format/byte_order.h"
+#include "format/event_blocks.h"
 #include "format/frame_layout.h"
 
 namespace kvel {
@@ -47,7 +48,7 @@ void convertWords(unsigned char* words, uint32_t count) {
 }
 
 void convertEventRecords(unsigned char* first, uint64_t count) {
-    for (uint64_t j = 0; j < count; ++j) convertEventRecord(first + kEventRecordSize * j);
+    for (uint64_t j = convertEventBlocks(first, count); j < count; ++j) convertEventRecord(first + kEventRecordSize * j);
 }
 
 }  // namespace kvel
