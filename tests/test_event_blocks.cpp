@@ -40,7 +40,7 @@ TEST(EventBlocks, ConvertLikeOneRecordAtATime) {
 TEST(EventBlocks, TakenInWholeBlocksWhereTheProcessorShuffles) {
     std::vector<unsigned char> bytes(kEventRecordSize * 23);
     const uint64_t done = kvel::convertEventBlocks(bytes.data(), 23);
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__)
     __builtin_cpu_init();
     EXPECT_EQ(done, __builtin_cpu_supports("ssse3") ? 16u : 0u);
 #else

@@ -2,14 +2,15 @@
 
 #include "format/frame_layout.h"
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
-#define KVEL_SHUFFLED_BLOCKS 1
+// x86-64 with GCC or Clang: SSE2 is always there, SSSE3 is asked for.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KVEL_SHUFFLED_BLOCKS
 #include <immintrin.h>
 #endif
 
 namespace kvel {
 
-#if KVEL_SHUFFLED_BLOCKS
+#if defined(KVEL_SHUFFLED_BLOCKS)
 namespace {
 
 constexpr uint32_t kBlockRecords = 8;
@@ -24,9 +25,9 @@ constexpr uint32_t sourceOf(uint32_t o) {
     return record + 2 * ev::samplePosition + 3 - at;
 }
 
-// Output chunk j is bytes 16j to 16j + 15. The fields across 48 and 64 take
-// it past its own 16 bytes, so chunks 2 to 4 gather from two loads, both
-// inside the block.
+// Output chunk j is bytes 16j to 16j + 15. The fields that cross 48 and 64
+// reach past a chunk's own 16 bytes, so chunks 2 to 4 gather from two loads,
+// both inside the block.
 struct Chunk {
     uint32_t low, high;  // the two loads' offsets; bytes from `high` on come from the second
 };
