@@ -88,16 +88,14 @@ static_assert(loadsInsideBlock());
     return blocks * kBlockRecords;
 }
 
-bool canShuffle() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("ssse3");
-}
-
 }  // namespace
 
 uint64_t convertEventBlocks(unsigned char* first, uint64_t count) {
-    static const bool shuffles = canShuffle();
-    return shuffles ? shuffleBlocks(first, count) : 0;
+    // Asked at every call, from the compiler runtime's record of the
+    // processor: a static of our own would need the C++ runtime's guards,
+    // which a C program linking the static library does not bring.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("ssse3") ? shuffleBlocks(first, count) : 0;
 }
 
 #else
