@@ -33,6 +33,9 @@ struct Chunk {
 };
 constexpr Chunk kChunks[5] = {{0, 16}, {16, 32}, {32, 34}, {46, 50}, {62, 64}};
 
+// Whether chunk j takes block byte `from` from its first load.
+constexpr bool fromFirstLoad(uint32_t j, uint32_t from) { return from < kChunks[j].high; }
+
 struct Shuffles {
     alignas(16) int8_t pick[5][2][16];  // per chunk and load: source index, or -128 for none
 };
@@ -41,9 +44,9 @@ constexpr Shuffles makeShuffles() {
     for (uint32_t j = 0; j < 5; ++j) {
         for (uint32_t i = 0; i < 16; ++i) {
             const uint32_t from = sourceOf(16 * j + i);
-            const bool low = from < kChunks[j].high;
-            s.pick[j][0][i] = static_cast<int8_t>(low ? from - kChunks[j].low : 0x80);
-            s.pick[j][1][i] = static_cast<int8_t>(low ? 0x80 : from - kChunks[j].high);
+            const bool first = fromFirstLoad(j, from);
+            s.pick[j][0][i] = static_cast<int8_t>(first ? from - kChunks[j].low : 0x80);
+            s.pick[j][1][i] = static_cast<int8_t>(first ? 0x80 : from - kChunks[j].high);
         }
     }
     return s;
@@ -55,7 +58,7 @@ constexpr bool loadsInsideBlock() {
     for (uint32_t j = 0; j < 5; ++j)
         for (uint32_t i = 0; i < 16; ++i) {
             const uint32_t from = sourceOf(16 * j + i);
-            const uint32_t base = from < kChunks[j].high ? kChunks[j].low : kChunks[j].high;
+            const uint32_t base = fromFirstLoad(j, from) ? kChunks[j].low : kChunks[j].high;
             if (from < base || from >= base + 16 || base + 16 > kBlockSize) return false;
         }
     return true;
